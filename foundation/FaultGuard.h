@@ -1,0 +1,52 @@
+#pragma once
+
+#include <exception>
+#include <new>
+#include <utility>
+
+namespace util {
+
+// Fault codes the signal handlers map onto.
+constexpr unsigned int FAULT_ACCESS_VIOLATION = 0xC0000005;
+constexpr unsigned int FAULT_IN_PAGE_ERROR = 0xC0000006;
+constexpr unsigned int FAULT_ILLEGAL_INSTRUCTION = 0xC000001D;
+constexpr unsigned int FAULT_INT_DIVIDE_BY_ZERO = 0xC0000094;
+constexpr unsigned int FAULT_BREAKPOINT = 0x80000003;
+constexpr unsigned int FAULT_STACK_OVERFLOW = 0xC00000FD;
+
+// Installs the POSIX signal handlers (SIGSEGV, SIGBUS, SIGFPE, SIGILL,
+// SIGTRAP, on an alternate stack) that turn a processor fault into the
+// fatal-error report of the innermost guarded operation. Idempotent.
+void installFaultHandlers();
+
+// Marks the innermost guarded operation (source file, line) for the report;
+// kept per thread.
+class FaultGuard {
+public:
+    FaultGuard(const wchar_t* file, int line);
+    ~FaultGuard();
+    FaultGuard(const FaultGuard&) = delete;
+    FaultGuard& operator=(const FaultGuard&) = delete;
+};
+
+// Runs body under a guard; a C++ exception escaping it goes to the
+// fatal-error report too.
+[[noreturn]] void reportEscapedException(const wchar_t* file, int line, const char* what);
+
+template <class Body>
+auto guarded(const wchar_t* file, int line, Body&& body) -> decltype(body())
+{
+    FaultGuard guard(file, line);
+    try {
+        return std::forward<Body>(body)();
+    } catch (const std::exception& e) {
+        reportEscapedException(file, line, e.what());
+    } catch (...) {
+        reportEscapedException(file, line, "unknown exception");
+    }
+}
+
+} // namespace util
+
+// Guards the rest of the enclosing function's scope against processor faults.
+#define DIRLOOK_GUARD(file) ::util::FaultGuard dirlookFaultGuard_((file), __LINE__)

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "LogData.h"
+#include "gc_ptr.h"
+
+#include <fstream>
+#include <string>
+
+namespace util {
+
+// The one process-wide logger. Writes are discarded unless the diagnostic
+// configuration is switched on by the environment variable DIRLOOK_LOG
+// (a file path). Never pass a password to it.
+class Log : public memorylib::RefCount {
+public:
+    // Same instance for every category; created on first use, never deleted.
+    static memorylib::gc_ptr<Log> getLog(const std::wstring& category);
+
+    // printf-style wide format: %s for wide strings, %d for integers.
+    // Discarded writes do not format the message.
+    void write(const wchar_t* format, ...);
+
+    bool isEnabled() const { return m_bEnabled; }
+
+private:
+    Log();
+    std::ofstream m_stream;
+    LogData m_data;
+    bool m_bEnabled = false;
+};
+
+} // namespace util

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace util {
+
+// Code pages: UTF-8, and the 8-bit "ANSI" page, which is ISO-8859-1 here.
+constexpr unsigned int CP_UTF8 = 65001;
+constexpr unsigned int CP_ACP = 0;
+
+// Internal-error message: caption "Message", OK and Cancel; answer ignored.
+void showInternalError(const std::wstring& text);
+
+// count -1 means up to the terminating zero. Invalid input never fails:
+// undecodable UTF-8 becomes U+FFFD, a character that the 8-bit page cannot
+// hold becomes "?".
+std::string wideToBytes(const wchar_t* text, int count, unsigned int codePage);
+std::wstring bytesToWide(const char* bytes, int count, unsigned int codePage);
+// Conveniences over the two above.
+std::string toUtf8(const std::wstring& text);
+std::wstring fromUtf8(const std::string& bytes);
+std::string toAnsi(const std::wstring& text);
+std::wstring fromAnsi(const std::string& bytes);
+
+// Standard Base64 (RFC 4648), "=" padded, on one line.
+std::string base64Encode(const unsigned char* bytes, std::size_t count);
+// Skips characters outside the alphabet; a zero byte ends the input.
+std::vector<unsigned char> base64Decode(const std::string& text);
+
+// Removes leading and trailing U+0020 only.
+std::wstring trim(const std::wstring& text);
+// Splits at commas, trims each piece, joins with ",".
+std::wstring normalizeCommaList(const std::wstring& text);
+// Splits at separator, trims each piece, joins in reverse order with ",".
+std::wstring reverseCommaList(const std::wstring& text, const std::wstring& separator);
+// Strips characters of the leading set from the start, of the trailing set from the end.
+std::wstring trimChars(const std::wstring& text, const std::wstring& leading,
+                       const std::wstring& trailing);
+
+// errno and its system text, shown with an information icon; returns the text.
+std::wstring showLastError(const std::wstring& caption);
+
+// Fatal-error report: formats the fault text, appends the trace, shows it
+// (box where possible, always standard error) and ends the process with 0.
+[[noreturn]] void reportFatalError(unsigned int code, const std::wstring& file, int line,
+                                   const std::wstring& reason);
+// Reported error with exit ("Exception in %s\nat line: %d\nreason: %s...").
+[[noreturn]] void reportErrorAndExit(const std::wstring& file, int line,
+                                     const std::wstring& reason);
+// The fault text of a structured-exception code.
+std::wstring faultText(unsigned int code);
+
+} // namespace util

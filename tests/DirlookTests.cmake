@@ -1,7 +1,8 @@
 # Every tests/<dir>/<Name>Test.cpp becomes one test program, run whole by
 # CTest (so a server test program starts its directory server once).
 # <Name>ServerTest.cpp is labelled "server" and gets the test directory
-# server; everything else is labelled "unit".
+# server; <Name>BackgroundServerTest.cpp also "threaded" (run under
+# ThreadSanitizer); everything else is labelled "unit".
 function(dirlook_add_tests dir library)
   file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*Test.cpp)
   foreach(source ${test_sources})
@@ -11,7 +12,11 @@ function(dirlook_add_tests dir library)
     if(name MATCHES "ServerTest$")
       target_link_libraries(${name} PRIVATE dirlook_server_test_main)
       add_test(NAME ${name} COMMAND ${name})
-      set_tests_properties(${name} PROPERTIES LABELS server TIMEOUT 600)
+      if(name MATCHES "BackgroundServerTest$")
+        set_tests_properties(${name} PROPERTIES LABELS "server;threaded" TIMEOUT 600)
+      else()
+        set_tests_properties(${name} PROPERTIES LABELS server TIMEOUT 600)
+      endif()
     else()
       target_link_libraries(${name} PRIVATE GTest::gtest_main)
       add_test(NAME ${name} COMMAND ${name})

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "LDAPAttributeType.h"
+#include "LDAPMatchingRule.h"
+#include "LDAPObjectClass.h"
+#include "SyntaxRegistry.h"
+#include "gc_ptr.h"
+
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ldapmodel {
+
+// The schema of the connected server: attribute types, object classes and
+// matching rules in the order the server returned them. One per process.
+// Lookups by name ignore letter case and answer the first element with that
+// name; they go through hash indexes kept beside the lists.
+class LDAPSchema : public memorylib::RefCount {
+public:
+    // The single schema, created empty and unloaded on first request.
+    static memorylib::gc_ptr<LDAPSchema> getInstance();
+    // The same object without taking a share; handle counts are not atomic,
+    // so code off the user-interface thread uses this one.
+    static LDAPSchema& instance();
+
+    // Empties the lists and clears the loaded flag; returns 0.
+    int clear();
+    bool isLoaded() const { return m_iLoaded != 0; }
+    void setLoaded(bool loaded) { m_iLoaded = loaded ? 1 : 0; }
+
+    // Appends one element (the loader uses these).
+    void addAttributeType(const memorylib::gc_ptr<LDAPAttributeType>& attributeType);
+    void addObjectClass(const memorylib::gc_ptr<LDAPObjectClass>& objectClass);
+    void addMatchingRule(const memorylib::gc_ptr<LDAPMatchingRule>& matchingRule);
+
+    // First element whose name equals name ignoring case, or an empty handle.
+    memorylib::gc_ptr<LDAPAttributeType> findAttributeType(const std::wstring& name) const;
+    memorylib::gc_ptr<LDAPObjectClass> findObjectClass(const std::wstring& name) const;
+
+    // Names appended in list order to the caller's list.
+    void getAttributeTypeNames(std::vector<std::wstring>& names) const;
+    void getObjectClassNames(std::vector<std::wstring>& names) const;
+    // Object class names inserted into the caller's sorted set.
+    void getObjectClassNameSet(std::set<std::wstring>& names) const;
+
+    // The lists themselves, for the user-interface thread.
+    const std::vector<memorylib::gc_ptr<LDAPAttributeType>>& getAttributeTypes() const
+    {
+        return m_listAttributeTypes;
+    }
+    const std::vector<memorylib::gc_ptr<LDAPObjectClass>>& getObjectClasses() const
+    {
+        return m_listObjectClasses;
+    }
+    const std::vector<memorylib::gc_ptr<LDAPMatchingRule>>& getMatchingRules() const
+    {
+        return m_listMatchingRules;
+    }
+
+    // Value kind of the named attribute type's syntax; VALUEKIND_UNKNOWN when
+    // there is no such type or syntax. Safe to call from the worker thread.
+    std::int32_t getValueKindOfAttribute(const std::wstring& name) const;
+    // Syntax OID of the named attribute type; false when there is no such type.
+    bool getSyntaxOidOfAttribute(const std::wstring& name, std::wstring& syntaxOid) const;
+
+    LDAPSchema(const LDAPSchema&) = delete;
+    LDAPSchema& operator=(const LDAPSchema&) = delete;
+    ~LDAPSchema() override = default;
+
+private:
+    LDAPSchema() = default;
+
+    using NameIndex =
+        std::unordered_map<std::wstring, std::size_t, CaseInsensitiveHash, CaseInsensitiveEqual>;
+
+    std::int32_t m_iLoaded = 0;
+    std::vector<memorylib::gc_ptr<LDAPAttributeType>> m_listAttributeTypes;
+    std::vector<memorylib::gc_ptr<LDAPObjectClass>> m_listObjectClasses;
+    std::vector<memorylib::gc_ptr<LDAPMatchingRule>> m_listMatchingRules;
+    // Name -> position of the first element with that name.
+    NameIndex m_indexAttributeTypes;
+    NameIndex m_indexObjectClasses;
+    mutable std::mutex m_mutex;
+};
+
+} // namespace ldapmodel

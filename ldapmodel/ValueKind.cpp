@@ -1,0 +1,12 @@
+#include "ValueKind.h"
+
+#include "LDAPSchema.h"
+
+namespace ldapmodel {
+
+std::int32_t getValueKindOfAttribute(const std::wstring& attributeName)
+{
+    return LDAPSchema::instance().getValueKindOfAttribute(attributeName);
+}
+
+} // namespace ldapmodel

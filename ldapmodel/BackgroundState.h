@@ -1,0 +1,82 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace ldapmodel {
+
+// State of the one background operation, shared by the user-interface thread
+// and the worker.
+//
+// Flags and counters are atomics: each is one word that one side writes and
+// the other reads, no two of them have to change together, and the worker
+// must see a stop request without taking a lock the other side might hold.
+// The strings cannot be updated in one step, so they sit behind a mutex and
+// are handed out as copies.
+//
+// The worker thread itself (start, join) is only touched by the thread that
+// owns the model, the user-interface thread.
+class BackgroundState {
+public:
+    BackgroundState() = default;
+    BackgroundState(const BackgroundState&) = delete;
+    BackgroundState& operator=(const BackgroundState&) = delete;
+    // Joins a worker that is still there.
+    ~BackgroundState();
+
+    bool isRunning() const { return m_bRunning.load(); }
+    void setRunning(bool running) { m_bRunning.store(running); }
+
+    bool isStopRequested() const { return m_bStopRequested.load(); }
+    void requestStop() { m_bStopRequested.store(true); }
+    void clearStopRequest() { m_bStopRequested.store(false); }
+    // Reads and clears the stop request in one step.
+    bool takeStopRequest() { return m_bStopRequested.exchange(false); }
+
+    int getMessageId() const { return m_iMessageId.load(); }
+    void setMessageId(int id) { m_iMessageId.store(id); }
+    int getLastResult() const { return m_iLastResult.load(); }
+    void setLastResult(int result) { m_iLastResult.store(result); }
+
+    int getProgressCount() const { return m_iProgressCount.load(); }
+    void resetProgressCount() { m_iProgressCount.store(0); }
+    // Returns the new count.
+    int incrementProgressCount() { return m_iProgressCount.fetch_add(1) + 1; }
+
+    std::wstring getCurrentDN() const;
+    void setCurrentDN(const std::wstring& dn);
+    std::wstring getBaseDN() const;
+    void setBaseDN(const std::wstring& dn);
+    std::wstring getFileName() const;
+    void setFileName(const std::wstring& fileName);
+
+    // Every item back to idle: flags false, ids and counters 0, strings empty.
+    void clear();
+
+    // Worker thread. start() expects no worker (join first).
+    void startWorker(std::function<void()> body);
+    // Waits for the worker to end; nothing when there is none.
+    void joinWorker();
+    // A worker was started and has not been joined yet.
+    bool hasWorker() const { return m_worker.joinable(); }
+    std::thread::id getWorkerId() const { return m_worker.get_id(); }
+
+private:
+    std::atomic<bool> m_bRunning{false};
+    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<int> m_iMessageId{0};
+    std::atomic<int> m_iLastResult{0};
+    std::atomic<int> m_iProgressCount{0};
+
+    mutable std::mutex m_mutex;
+    std::wstring m_strCurrentDN;
+    std::wstring m_strBaseDN;
+    std::wstring m_strFileName;
+
+    std::thread m_worker;
+};
+
+} // namespace ldapmodel

@@ -1,0 +1,213 @@
+#pragma once
+
+#include "BackgroundState.h"
+#include "LDAPAttributeValue.h"
+#include "LDAPEntry.h"
+#include "ModelObservable.h"
+#include "gc_ptr.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace ldapmodel {
+
+class LDAPSchema;
+class LdapSession;
+
+// The one facade between the user interface and the directory: connection,
+// entry cache, active entry, schema, limits and the background worker.
+//
+// Threads: every public operation is for the user-interface thread, except
+// the background-state readers (isRunning, isStopRequested, getProgressCount,
+// getCurrentDN), which observers may call from the worker while it calls
+// them. While a background operation runs the worker uses the session handle
+// (libldap 2.5 serialises use of one handle internally) and the cache under
+// the cache mutex.
+class Model : public ModelObservable {
+public:
+    using EntryCache = std::map<std::wstring, memorylib::gc_ptr<LDAPEntry>>;
+
+    // Creates the one instance on the first call.
+    static memorylib::gc_ptr<Model> getInstance();
+
+    ~Model() override;
+
+    // ---- connection ----------------------------------------------------
+    // 0 or -1. Disconnects first when connected; after the bind reads the
+    // top of the tree, notifies MODEL_UPDATE_ALL and loads the schema.
+    int connect(bool anonymous);
+    // Clears cache, active entry and schema, unbinds, restores the defaults
+    // (filter, limits) and notifies MODEL_UPDATE_ALL. Returns 0.
+    int disconnect();
+    bool isConnected() const;
+
+    void setHost(const std::wstring& host);
+    const std::wstring& getHost() const { return m_strHostname; }
+    void setPort(int port);
+    int getPort() const { return m_iPortnumber; }
+    void setBaseDN(const std::wstring& baseDN);
+    const std::wstring& getBaseDN() const { return m_strBaseDN; }
+    void setFilter(const std::wstring& filter);
+    const std::wstring& getFilter() const { return m_strFilter; }
+    void setBindDN(const std::wstring& bindDN);
+    const std::wstring& getBindDN() const { return m_strBindDN; }
+    void setPassword(const std::wstring& password);
+    const std::wstring& getPassword() const { return m_strPassword; }
+
+    // Size limit: entries per search, 0 = none. Setting it while connected
+    // reads the top of the tree again.
+    void setSizeLimit(unsigned int sizeLimit);
+    unsigned int getSizeLimit() const { return m_uSizeLimit; }
+    // Time limit in seconds, 0 = none. Applied to the session when one exists.
+    void setTimeLimit(unsigned int timeLimit);
+    unsigned int getTimeLimit() const { return m_uTimeLimit; }
+
+    int getLdifLineWidth() const { return m_iLdifLineWidth; }
+    memorylib::gc_ptr<LDAPSchema> getSchema() const;
+    // The open session, or null while not connected.
+    LdapSession* getSession() const { return m_pSession.get(); }
+
+    // ---- entry cache ---------------------------------------------------
+    // From the cache, or read from the server and filed. Empty when not
+    // connected and the connect fails, or when the read fails.
+    memorylib::gc_ptr<LDAPEntry> getEntry(const std::wstring& dn);
+    // The entry exists on the server (base search, names only).
+    bool entryExists(const std::wstring& dn);
+    // Searches and files the entries found under the parent base.
+    // scope: LDAP_SCOPE_BASE / ONELEVEL / SUBTREE. 0, the LDAP code, or -1.
+    int searchEntries(const std::wstring& base, const std::wstring& filter, int scope,
+                      bool withValues);
+    // Every cached DN, in cache order, with its components reversed.
+    std::vector<std::wstring> getRootList();
+    // Appends to list and returns it.
+    std::vector<std::wstring>& getRootList(std::vector<std::wstring>& list);
+    // Removes the DN from the cache. Returns 0.
+    int forgetEntry(const std::wstring& dn);
+    // The cached entry or empty; never reads from the server.
+    memorylib::gc_ptr<LDAPEntry> findCachedEntry(const std::wstring& dn) const;
+    std::size_t getCacheSize() const;
+
+    // ---- active entry ----------------------------------------------------
+    // Never empty: an empty entry when nothing is selected.
+    memorylib::gc_ptr<LDAPEntry> getActiveEntry() const { return m_pActiveEntry; }
+    // Empty when there is no active entry.
+    std::wstring getActiveEntryDN() const;
+    // Type of the active entry's RDN ("cn" for cn=a,ou=x), trimmed; empty
+    // when the RDN holds no "=".
+    std::wstring getActiveRDNType() const;
+    // 0 or -1. Same DN or a DN that does not exist: nothing happens, 0.
+    // Otherwise notifies MODEL_UPDATE_USER then MODEL_UPDATE_OPERATIONAL.
+    int setActiveEntry(const std::wstring& dn);
+    // Re-reads the active entry in place. Returns 0.
+    int refreshActiveEntry(bool notify);
+
+    // ---- background operations -------------------------------------------
+    // The children of dn (one level, names only). The ldap_search_ext code,
+    // 0 when another operation was running (it is asked to stop instead), -1
+    // when there is no session. The progress observer's finished is called
+    // in every case where 0 or a code is returned, including a failed start.
+    int readChildren(const std::wstring& dn);
+    // The search dialog's search (subtree, names only, attributes given).
+    int searchSubtree(const std::wstring& base, const std::wstring& filter,
+                      const std::vector<std::wstring>& attributes);
+    // Asks a running operation to stop and waits for its worker; the worker
+    // abandons the search. Returns the ldap_abandon code (0 when nothing ran).
+    int stopBackground();
+    // Waits for the worker of the last operation to end.
+    void waitBackground();
+
+    bool isRunning() const { return m_background.isRunning(); }
+    void requestStop() { m_background.requestStop(); }
+    void clearStopRequest() { m_background.clearStopRequest(); }
+    bool isStopRequested() const { return m_background.isStopRequested(); }
+    int getProgressCount() const { return m_background.getProgressCount(); }
+    std::wstring getCurrentDN() const { return m_background.getCurrentDN(); }
+    BackgroundState& getBackgroundState() { return m_background; }
+
+    // ---- restart -----------------------------------------------------------
+    // Clears cache, active entry and schema and restores the defaults; the
+    // connection itself is left alone.
+    void reset();
+
+    // ---- modifications (one request each) ----------------------------------
+    // Adds the entry with its user attributes. 0 or -1.
+    int syn_addEntry(const memorylib::gc_ptr<LDAPEntry>& entry);
+    // One add / replace of one value. The LDAP code, or -1.
+    int syn_addAttributeValue(const std::wstring& dn,
+                              const memorylib::gc_ptr<LDAPAttributeValue>& value,
+                              const std::wstring& attributeName);
+    int syn_replaceSingleAttributeValue(const std::wstring& dn,
+                                        const memorylib::gc_ptr<LDAPAttributeValue>& value,
+                                        const std::wstring& attributeName);
+    // Deletes the value at index of the cached entry's attribute.
+    int syn_deleteAttributeValue(const std::wstring& dn, int index,
+                                 const std::wstring& attributeName);
+    // Deletes the whole attribute.
+    int sys_deleteAttribute(const std::wstring& dn, const std::wstring& attributeName);
+    // Replaces the only value, or adds the new value and deletes the one at
+    // index. 0, the LDAP code, or -1.
+    int modifyAttributeValue(const std::wstring& dn, const std::wstring& attributeName,
+                             const memorylib::gc_ptr<LDAPAttributeValue>& newValue, int index);
+    // newRDN is "type=value"; the entry stays under its parent and loses the
+    // old RDN value. The LDAP code.
+    int renameEntry(const std::wstring& dn, const std::wstring& newRDN);
+    // Deletes the one entry (no subtree). The LDAP code.
+    int removeEntry(const std::wstring& dn);
+
+private:
+    Model();
+
+    // Startup values of everything but host, port, bind DN, password, base DN.
+    void resetFields();
+    // Cache, active entry, schema.
+    void clearContents();
+    int openSession(bool anonymous);
+    void closeSession();
+    int readTop();
+    bool ensureConnected();
+    // getEntry without connecting (the worker uses it).
+    memorylib::gc_ptr<LDAPEntry> fetchEntry(const std::wstring& dn);
+    // Files entry under its own DN unless the key is taken; returns the
+    // cached one.
+    memorylib::gc_ptr<LDAPEntry> fileEntry(const memorylib::gc_ptr<LDAPEntry>& entry);
+    // Runs fn on the cached entry of dn under the cache mutex, if cached.
+    bool withCachedEntry(const std::wstring& dn, const std::function<void(LDAPEntry&)>& fn);
+    int modifyOne(const std::wstring& dn, int operation, const std::wstring& attributeName,
+                  const LDAPAttributeValue* value, const std::wstring& context);
+
+    // Background machinery.
+    enum class WorkerKind { Children, Subtree };
+    int startBackgroundSearch(WorkerKind kind, const std::wstring& base, int scope,
+                              const std::wstring& filter,
+                              const std::vector<std::wstring>& attributes, bool reportStart);
+    // Joins a worker that has finished and drops retired observers.
+    void reapWorker();
+    void runSearchWorker(WorkerKind kind, std::wstring baseDN, bool started);
+
+    std::wstring m_strHostname;
+    int m_iPortnumber = 389;
+    std::wstring m_strBindDN;
+    std::wstring m_strPassword;
+    std::wstring m_strBaseDN;
+    std::wstring m_strFilter;
+    std::unique_ptr<LdapSession> m_pSession;
+    unsigned int m_uSizeLimit = 0;
+    unsigned int m_uTimeLimit = 0;
+    bool m_bConnected = false;
+    int m_iLdifLineWidth = 70;
+    memorylib::gc_ptr<LDAPEntry> m_pActiveEntry;
+    memorylib::gc_ptr<LDAPSchema> m_pSchema;
+
+    // Guards m_cache and the child lists and flags of cached entries, which
+    // the worker updates while the user-interface thread may look entries up.
+    mutable std::mutex m_cacheMutex;
+    EntryCache m_cache;
+
+    BackgroundState m_background;
+};
+
+} // namespace ldapmodel

@@ -13,6 +13,9 @@ constexpr unsigned int FAULT_ILLEGAL_INSTRUCTION = 0xC000001D;
 constexpr unsigned int FAULT_INT_DIVIDE_BY_ZERO = 0xC0000094;
 constexpr unsigned int FAULT_BREAKPOINT = 0x80000003;
 constexpr unsigned int FAULT_STACK_OVERFLOW = 0xC00000FD;
+// A C++ exception that escaped a guarded operation (the platform's code
+// for C++ exceptions; its text is the table's "UNKNOWN_EXCEPTION").
+constexpr unsigned int FAULT_CPP_EXCEPTION = 0xE06D7363;
 
 // Installs the POSIX signal handlers (SIGSEGV, SIGBUS, SIGFPE, SIGILL,
 // SIGTRAP, on an alternate stack) that turn a processor fault into the
@@ -20,13 +23,24 @@ constexpr unsigned int FAULT_STACK_OVERFLOW = 0xC00000FD;
 void installFaultHandlers();
 
 // Marks the innermost guarded operation (source file, line) for the report;
-// kept per thread.
+// kept per thread. The first guard of a thread installs the handlers and
+// gives the thread an alternate signal stack.
 class FaultGuard {
 public:
     FaultGuard(const wchar_t* file, int line);
     ~FaultGuard();
     FaultGuard(const FaultGuard&) = delete;
     FaultGuard& operator=(const FaultGuard&) = delete;
+
+    const wchar_t* file() const { return m_pFile; }
+    int line() const { return m_iLine; }
+    // The innermost guard of the calling thread, or null.
+    static const FaultGuard* innermost();
+
+private:
+    const wchar_t* m_pFile;
+    int m_iLine;
+    FaultGuard* m_pOuter;
 };
 
 // Runs body under a guard; a C++ exception escaping it goes to the

@@ -4,6 +4,7 @@
 #include "gc_ptr.h"
 
 #include <fstream>
+#include <mutex>
 #include <string>
 
 namespace util {
@@ -25,8 +26,9 @@ public:
 private:
     Log();
     std::ofstream m_stream;
-    LogData m_data;
+    LogData m_data;  // file path, lines written
     bool m_bEnabled = false;
+    std::mutex m_mutex;  // guards m_stream and m_data when enabled
 };
 
 } // namespace util

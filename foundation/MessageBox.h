@@ -33,6 +33,8 @@ public:
 MessageBoxService& messageBoxService();
 // Installs a service (not owned); null restores the default.
 void setMessageBoxService(MessageBoxService* service);
+// True while the default (standard error) service is in force.
+bool isStandardErrorMessageBoxService();
 
 // Shows a box through the service in force. The default button is the first
 // button of the set unless given.

@@ -1,0 +1,143 @@
+#include "LDAPEntry.h"
+
+#include "FaultGuard.h"
+#include "LdapErrorReport.h"
+#include "LdapSession.h"
+#include "Log.h"
+#include "Trace.h"
+#include "Util.h"
+#include "ValueKind.h"
+
+#include <algorithm>
+
+namespace ldapmodel {
+
+const std::vector<std::wstring>& LDAPEntry::operationalAttributeNames()
+{
+    static const std::vector<std::wstring> names = {
+        L"createTimestamp", L"modifytimestamp", L"structuralObjectClass", L"entryUUID",
+        L"creatorsName",    L"entryCSN",        L"modifiersName",         L"subschemaSubentry",
+        L"hasSubordinates", L"namingContexts"};
+    return names;
+}
+
+LDAPEntry::LDAPEntry() = default;
+
+void LDAPEntry::setDN(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    if (dn.find(L',') == std::wstring::npos)
+        m_strDN = util::trim(dn);
+    else
+        m_strDN = util::trim(util::normalizeCommaList(dn));
+}
+
+std::wstring LDAPEntry::getParentDN()
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    std::size_t comma = m_strDN.find(L',');
+    m_strParentDN = comma == std::wstring::npos ? m_strDN : m_strDN.substr(comma + 1);
+    return m_strParentDN;
+}
+
+std::wstring LDAPEntry::getRDN() const
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    std::vector<std::wstring> components = LdapSession::explodeDn(m_strDN, true);
+    return components.empty() ? std::wstring() : components.front();
+}
+
+memorylib::gc_ptr<LDAPAttribute> LDAPEntry::getAttribute(const std::wstring& name) const
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    for (const AttributeList* list : {&m_userAttributes, &m_operationalAttributes}) {
+        for (const auto& attribute : *list) {
+            if (attribute.getObject() != nullptr && attribute->hasName(name))
+                return attribute;
+        }
+    }
+    return memorylib::gc_ptr<LDAPAttribute>();
+}
+
+void LDAPEntry::addAttribute(const memorylib::gc_ptr<LDAPAttribute>& attribute)
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    if (attribute.getObject() == nullptr || attribute->getValueCount() == 0)
+        return;
+    if (getAttribute(attribute->getName()).getObject() != nullptr)
+        return;
+    m_userAttributes.push_back(attribute);
+}
+
+int LDAPEntry::addAttributeValue(const std::wstring& name,
+                                 const memorylib::gc_ptr<LDAPAttributeValue>& value)
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    if (value.getObject() == nullptr)
+        return -1;
+    memorylib::gc_ptr<LDAPAttribute> attribute = getAttribute(name);
+    if (attribute.getObject() == nullptr) {
+        attribute = new LDAPAttribute(name, VALUEKIND_UNKNOWN);
+        attribute->setState(LDAPAttribute::ATTRIBUTE_NEW);
+        attribute->addValue(value);
+        addAttribute(attribute);
+        return 0;
+    }
+    if (attribute->addValue(value) != 0)
+        return -1;
+    attribute->setState(LDAPAttribute::ATTRIBUTE_EXISTING);
+    return 0;
+}
+
+void LDAPEntry::appendUserAttributes(const AttributeList& attributes)
+{
+    m_userAttributes.insert(m_userAttributes.end(), attributes.begin(), attributes.end());
+}
+
+void LDAPEntry::clear()
+{
+    m_userAttributes.clear();
+    m_operationalAttributes.clear();
+    m_childDNs.clear();
+}
+
+void LDAPEntry::removeChild(const std::wstring& dn)
+{
+    m_childDNs.erase(std::remove(m_childDNs.begin(), m_childDNs.end(), dn), m_childDNs.end());
+}
+
+void LDAPEntry::setChildrenComplete(bool complete)
+{
+    m_bChildrenComplete = complete;
+    if (!complete)
+        m_childDNs.clear();
+}
+
+bool LDAPEntry::readFromServer(LdapSession& session, unsigned int sizeLimit)
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    util::TraceScope trace(L"LDAPEntry::readFromServer");
+    util::Log::getLog(L"ldapmodel")->write(L"LDAPEntry::readFromServer %s", m_strDN.c_str());
+
+    static const std::vector<std::wstring> allUserAttributes = {L"*"};
+    AttributeList userAttributes;
+    int code = session.readAttributes(m_strDN, allUserAttributes, sizeLimit, userAttributes);
+    if (code != 0) {
+        reportLdapError(code, L"Read entry from server");
+        return false;
+    }
+    clear();
+    m_userAttributes = std::move(userAttributes);
+
+    AttributeList operationalAttributes;
+    code = session.readAttributes(m_strDN, operationalAttributeNames(), 0, operationalAttributes);
+    if (code != 0) {
+        reportLdapError(code, L"Read structural attributes");
+        return false;
+    }
+    m_operationalAttributes = std::move(operationalAttributes);
+    m_bOld = false;
+    return true;
+}
+
+} // namespace ldapmodel

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace ldapmodel {
+
+// libldap reports client-side failures (server down, time-out, bad filter,
+// ...) with the negative codes -1 to -17. They are carried through the
+// program as 81 to 97, in the same order, so that a negative result keeps
+// meaning a local failure and the error report can show them.
+int ldapResultCode(int libraryCode);
+
+// Result code for the outcome of ldap_set_option/ldap_get_option.
+int ldapOptionResultCode(int optionResult);
+
+// libldap's text for a result code; 81 to 97 give the text of the client
+// code they stand for.
+std::wstring ldapErrorText(int code);
+
+// The one LDAP error report: "<context>. LDAPError <code>: <text>" in a
+// warning box titled "LDAP Message" with an OK button. Codes that are
+// greater than 100 as unsigned (negative ones included) show nothing.
+void reportLdapError(int code, const std::wstring& context);
+
+} // namespace ldapmodel

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "LDAPEntry.h"
+#include "gc_ptr.h"
+
+#include <string>
+
+namespace ldapmodel {
+
+// One message of an asynchronous search, as LdapSession::nextResult hands
+// it out.
+struct LdapSearchMessage {
+    // 0x64 search entry, 0x65 final result, anything else to be skipped.
+    int type = 0;
+    // Search entry: its DN, when the library could give one.
+    bool hasDn = false;
+    std::wstring dn;
+    // Search entry read with values: DN and user attributes.
+    memorylib::gc_ptr<LDAPEntry> entry;
+    // Final result: the search's result code (4: size limit exceeded).
+    // Failure of the wait: the library's code.
+    int resultCode = 0;
+};
+
+} // namespace ldapmodel

@@ -1,6 +1,104 @@
 #include "LDAPSchema.h"
 
+#include "FaultGuard.h"
+#include "LDAPSchemaStrategyParser.h"
+#include "LdapErrorReport.h"
+#include "LdapSession.h"
+#include "Log.h"
+#include "Trace.h"
+
+#include <ldap.h>
+
 namespace ldapmodel {
+
+namespace {
+
+const wchar_t* const READ_SCHEMA_DN = L"Read schema DN";
+
+} // namespace
+
+int LDAPSchema::readSchemaDn(LdapSession& session, std::wstring& schemaDn)
+{
+    DIRLOOK_GUARD(L"LDAPSchema");
+    util::TraceScope trace(L"LDAPSchema::readSchemaDn");
+    std::vector<memorylib::gc_ptr<LDAPAttribute>> attributes;
+    int code = session.readAttributes(L"", {L"subschemaSubentry"}, 0, attributes);
+    if (code != LDAP_SUCCESS) {
+        util::Log::getLog(L"ldapmodel")->write(L"LDAPSchema::readSchemaDn failed %d", code);
+        reportLdapError(code, READ_SCHEMA_DN);
+        return -1;
+    }
+    for (const auto& attribute : attributes) {
+        if (!equalsIgnoreCase(attribute->getName(), L"subschemaSubentry"))
+            continue;
+        for (const auto& value : attribute->getValues())
+            schemaDn = value->toString();
+    }
+    return 0;
+}
+
+int LDAPSchema::load(LdapSession& session, const std::wstring& schemaDn)
+{
+    DIRLOOK_GUARD(L"LDAPSchema");
+    util::TraceScope trace(L"LDAPSchema::load");
+    SyntaxRegistry::instance().seedKnownSyntaxes();
+    m_iLoaded = 1;
+
+    std::wstring dn = schemaDn;
+    if (dn.empty()) {
+        if (readSchemaDn(session, dn) != 0)
+            return -1;
+        if (dn.empty()) {
+            util::Log::getLog(L"ldapmodel")->write(L"LDAPSchema::load no subschema entry");
+            reportLdapError(LDAP_NO_SUCH_OBJECT, L"Read Schema DN");
+            return -1;
+        }
+    }
+    util::Log::getLog(L"ldapmodel")->write(L"LDAPSchema::load %s", dn.c_str());
+
+    std::vector<memorylib::gc_ptr<LDAPAttribute>> attributes;
+    int code = session.readAttributes(dn, {L"+", L"*"}, 0, attributes);
+    if (code != LDAP_SUCCESS) {
+        util::Log::getLog(L"ldapmodel")->write(L"LDAPSchema::load failed %d", code);
+        reportLdapError(code, READ_SCHEMA_DN);
+        return -1;
+    }
+    addDefinitions(attributes);
+    return 0;
+}
+
+void LDAPSchema::addDefinitions(const std::vector<memorylib::gc_ptr<LDAPAttribute>>& attributes)
+{
+    for (const auto& attribute : attributes) {
+        const std::wstring name = attribute->getName();
+        const auto& values = attribute->getValues();
+        if (equalsIgnoreCase(name, L"attributeTypes")) {
+            for (const auto& value : values) {
+                memorylib::gc_ptr<LDAPAttributeType> element(new LDAPAttributeType());
+                LDAPSchemaStrategyParser::parseAttributeType(element, value->toString());
+                addAttributeType(element);
+            }
+        } else if (equalsIgnoreCase(name, L"objectClasses")) {
+            for (const auto& value : values) {
+                memorylib::gc_ptr<LDAPObjectClass> element(new LDAPObjectClass());
+                LDAPSchemaStrategyParser::parseObjectClass(element, value->toString());
+                addObjectClass(element);
+            }
+        } else if (equalsIgnoreCase(name, L"matchingRules")) {
+            for (const auto& value : values) {
+                memorylib::gc_ptr<LDAPMatchingRule> element(new LDAPMatchingRule());
+                LDAPSchemaStrategyParser::parseMatchingRule(element, value->toString());
+                addMatchingRule(element);
+            }
+        } else if (equalsIgnoreCase(name, L"ldapSyntaxes")) {
+            for (const auto& value : values) {
+                memorylib::gc_ptr<LDAPSyntaxObject> element(new LDAPSyntaxObject());
+                LDAPSchemaStrategyParser::parseSyntax(element, value->toString());
+                SyntaxRegistry::instance().registerSyntax(element);
+            }
+        }
+    }
+}
 
 LDAPSchema& LDAPSchema::instance()
 {

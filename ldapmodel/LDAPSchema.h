@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LDAPAttribute.h"
 #include "LDAPAttributeType.h"
 #include "LDAPMatchingRule.h"
 #include "LDAPObjectClass.h"
@@ -15,6 +16,8 @@
 
 namespace ldapmodel {
 
+class LdapSession;
+
 // The schema of the connected server: attribute types, object classes and
 // matching rules in the order the server returned them. One per process.
 // Lookups by name ignore letter case and answer the first element with that
@@ -26,6 +29,19 @@ public:
     // The same object without taking a share; handle counts are not atomic,
     // so code off the user-interface thread uses this one.
     static LDAPSchema& instance();
+
+    // Seeds the syntax registry, reads the subschema entry named by schemaDn
+    // (read from the root entry first when empty) and appends its attribute
+    // types, object classes and matching rules; new syntaxes go to the
+    // registry. Failures are reported; 0 or -1. The loaded flag is set by
+    // every attempt. The lists are not cleared first.
+    int load(LdapSession& session, const std::wstring& schemaDn);
+    // The root entry's subschemaSubentry (the last value wins); 0 or -1
+    // (reported). schemaDn is left alone when the server names none.
+    int readSchemaDn(LdapSession& session, std::wstring& schemaDn);
+    // Parses the schema attributes among the given ones (names ignoring
+    // case) and appends the elements; other attributes are skipped.
+    void addDefinitions(const std::vector<memorylib::gc_ptr<LDAPAttribute>>& attributes);
 
     // Empties the lists and clears the loaded flag; returns 0.
     int clear();

@@ -19,6 +19,10 @@ using memorylib::gc_ptr;
 
 namespace {
 
+// The logger reads its switch once, on first use: turn it on for this program.
+const std::string kLogPath = "/tmp/dirlook-profile-log-" + std::to_string(::getpid()) + ".txt";
+const bool kLogSwitchedOn = ::setenv("DIRLOOK_LOG", kLogPath.c_str(), 1) == 0;
+
 const std::string kWritten =
     "Name\t\t\tMy Server\r\n"
     "HostName\t\tldap.example.com\r\n"
@@ -534,6 +538,26 @@ TEST_F(ConnectionPropertyFileTest, JunkAndHugeInputLoadQuicklyWithOne)
     loadBytes(junk, result);
     EXPECT_EQ(result, 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST_F(ConnectionPropertyFileTest, LogNamesTheProfileAndHostButNeverThePassword)
+{
+    ASSERT_TRUE(kLogSwitchedOn);
+    ConnectionPropertyFile profile(wpath("logged.connectionProperties"));
+    fillExample(profile);
+    profile.setUserPassword(L"Pw-9f3kQ");
+    ASSERT_EQ(profile.save(), 0);
+    ConnectionPropertyFile again(wpath("logged.connectionProperties"));
+    ASSERT_EQ(again.load(), 0);
+    profile.setUserPassword(L"Pw-9f3kQ tail");
+    ASSERT_EQ(profile.save(), 0);
+    EXPECT_EQ(again.load(), 1);
+
+    std::string log = readBytes(kLogPath);
+    ::unlink(kLogPath.c_str());
+    EXPECT_NE(log.find(path("logged.connectionProperties")), std::string::npos) << log;
+    EXPECT_NE(log.find("ldap.example.com"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Pw-9f3kQ"), std::string::npos) << log;
 }
 
 } // namespace

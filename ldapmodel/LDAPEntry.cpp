@@ -26,10 +26,13 @@ LDAPEntry::LDAPEntry() = default;
 void LDAPEntry::setDN(const std::wstring& dn)
 {
     DIRLOOK_GUARD(L"LDAPEntry");
+    // Each piece between commas is trimmed; escaped commas do not split and
+    // an escaped trailing blank stays. normalizeCommaList leaves a text
+    // without commas alone, the reverse of a single piece trims it alike.
     if (dn.find(L',') == std::wstring::npos)
-        m_strDN = util::trim(dn);
+        m_strDN = util::reverseCommaList(dn, L",");
     else
-        m_strDN = util::trim(util::normalizeCommaList(dn));
+        m_strDN = util::normalizeCommaList(dn);
 }
 
 std::wstring LDAPEntry::getParentDN()

@@ -3,6 +3,7 @@
 #include "FaultGuard.h"
 #include "LdapBerElement.h"
 #include "LdapBerval.h"
+#include "LdapDn.h"
 #include "LdapErrorReport.h"
 #include "LdapMemory.h"
 #include "LdapMessage.h"
@@ -383,7 +384,27 @@ std::vector<std::wstring> LdapSession::explodeDn(const std::wstring& dn, bool ke
 {
     DIRLOOK_GUARD(L"LdapSession");
     std::vector<std::wstring> components;
-    LdapStringArray parts(ldap_explode_dn(util::toUtf8(dn).c_str(), keepTypes ? 0 : 1));
+    std::string text = util::toUtf8(dn);
+    // ldap_explode_dn would hex-escape every non-ASCII letter; the pretty
+    // form keeps UTF-8 as it is and escapes only what must be escaped.
+    LdapDn parsed;
+    if (ldap_str2dn(text.c_str(), parsed.receive(), LDAP_DN_FORMAT_LDAP) == LDAP_SUCCESS &&
+        parsed.get() != nullptr) {
+        unsigned int format = (keepTypes ? LDAP_DN_FORMAT_LDAPV3 : LDAP_DN_FORMAT_UFN) | LDAP_DN_PRETTY;
+        for (LDAPRDN* rdn = parsed.get(); *rdn != nullptr; ++rdn) {
+            char* raw = nullptr;
+            int code = ldap_rdn2str(*rdn, &raw, format);
+            LdapMemory component(raw);
+            if (code != LDAP_SUCCESS || component.get() == nullptr) {
+                components.clear();
+                break;
+            }
+            components.push_back(util::fromUtf8(component.get()));
+        }
+        if (!components.empty())
+            return components;
+    }
+    LdapStringArray parts(ldap_explode_dn(text.c_str(), keepTypes ? 0 : 1));
     if (parts.get() == nullptr)
         return components;
     for (char* const* part = parts.get(); *part != nullptr; ++part)

@@ -210,14 +210,14 @@ cmd_init() {
 launch() {
   local dir=$1 port=$2 pid deadline
   : >"$dir/slapd.log"
-  "$SLAPD" -d "$LOGLEVEL" -F "$dir/slapd.d" -h "ldap://127.0.0.1:$port/" \
+  LC_ALL=C "$SLAPD" -d "$LOGLEVEL" -F "$dir/slapd.d" -h "ldap://127.0.0.1:$port/" \
     </dev/null >>"$dir/slapd.log" 2>&1 &
   pid=$!
   deadline=$(( $(now_ms) + TIMEOUT * 1000 ))
   while :; do
     if ! alive "$pid"; then
       wait "$pid" 2>/dev/null || true
-      if grep -q "Address already in use" "$dir/slapd.log"; then return 1; fi
+      if grep -q "errno=98\|Address already in use" "$dir/slapd.log"; then return 1; fi
       return 2
     fi
     if owns_port "$pid" "$port" && root_dse_answers "$port"; then

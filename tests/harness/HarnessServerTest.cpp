@@ -314,6 +314,43 @@ TEST(HarnessLifecycle, KilledServerComesBackWithItsData) {
             static_cast<std::size_t>(sample::kEntryCount + 1));
 }
 
+TEST(HarnessLifecycle, StartRecoversFromACrashOutsideTheHarness) {
+  TestDirectoryServer own(TestDirectoryServer::Content::Empty);
+  ASSERT_TRUE(own.start()) << own.lastError();
+  const int port = own.port();
+  std::string output;
+  ASSERT_EQ(TestDirectoryServer::runProcess(
+                {"bash", TestDirectoryServer::scriptPath(), "kill", own.directory()}, "", output),
+            0)
+      << output;
+  EXPECT_FALSE(own.isRunning());
+  ASSERT_TRUE(own.start()) << own.lastError();
+  EXPECT_EQ(own.port(), port);
+  EXPECT_TRUE(own.entryExists(sample::kBaseDn));
+}
+
+TEST(HarnessLifecycle, ServerEndsWithItsOwnerProcess) {
+  TestDirectoryServer own(TestDirectoryServer::Content::Bare);
+  ASSERT_TRUE(own.start()) << own.lastError();
+  own.stop();
+  // Started on behalf of a shell that ends at once.
+  std::string output;
+  ASSERT_EQ(TestDirectoryServer::runProcess(
+                {"bash", "-c", "bash \"$0\" start \"$1\" --owner $$", TestDirectoryServer::scriptPath(),
+                 own.directory()},
+                "", output),
+            0)
+      << output;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::filesystem::exists(own.directory()) && std::chrono::steady_clock::now() < deadline) {
+    own.runLdapsearch({"-b", "", "-s", "base"}, output);
+  }
+  // The harness marks its directories for removal with their owner.
+  EXPECT_FALSE(std::filesystem::exists(own.directory()));
+  EXPECT_FALSE(own.runLdapsearch({"-b", "", "-s", "base"}, output));
+  EXPECT_THAT(output, HasSubstr("Can't contact LDAP server (-1)"));
+}
+
 TEST(HarnessLifecycle, ReloadRestoresTheInitialData) {
   TestDirectoryServer own;
   ASSERT_TRUE(own.start()) << own.lastError();

@@ -229,7 +229,8 @@ bool TestDirectoryServer::ensureInitialised() {
 }
 
 bool TestDirectoryServer::start() {
-  if (m_running && m_ownerPid == ::getpid()) return true;
+  // A forked child (a death test) shares its parent's server.
+  if (m_ownerPid != 0 && m_ownerPid != ::getpid()) return m_running;
   if (!ensureInitialised()) return false;
   std::vector<std::string> args{"start", m_directory};
   if (m_port > 0) args.push_back(std::to_string(m_port));

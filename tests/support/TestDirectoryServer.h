@@ -110,7 +110,7 @@ public:
 
   // Creates the instance on first use, then starts slapd and waits until it
   // answers. A server started before comes back on its previous port.
-  // True when running (also when it already ran).
+  // True when running (also when it already ran); see lastError() otherwise.
   bool start();
   // SIGTERM, then SIGKILL after a deadline. The data stays.
   void stop();

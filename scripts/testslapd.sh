@@ -260,6 +260,7 @@ cmd_start() {
     shift
   done
   [ -n "$dir" ] || usage
+  [ -z "$owner" ] || [[ $owner =~ ^[1-9][0-9]*$ ]] || die "bad owner pid '$owner'"
   require_instance "$dir"
   dir=$(absdir "$dir")
   if pid=$(instance_pid "$dir"); then

@@ -156,9 +156,12 @@ public:
   static std::vector<std::string> ldifValues(const std::string& ldif,
                                              const std::string& attribute);
 
-  // The server started by ServerTestMain.
+  // The server started by ServerTestMain, shared by all tests of a program:
+  // a test that changes its data undoes the change, or uses an instance of
+  // its own (or reload()).
   static TestDirectoryServer& shared();
 
+  // scripts/testslapd.sh of the source tree, or $DIRLOOK_TESTSLAPD.
   static std::string scriptPath();
   static std::string dataDirectory();
   // Reads a file from dataDirectory() whole; "" if it cannot.

@@ -30,6 +30,11 @@ public:
     bool isRunning() const { return m_bRunning.load(); }
     void setRunning(bool running) { m_bRunning.store(running); }
 
+    // The worker has left its loop and is telling the observers; a new
+    // request may join it instead of asking it to stop.
+    bool isEnding() const { return m_bEnding.load(); }
+    void setEnding(bool ending) { m_bEnding.store(ending); }
+
     bool isStopRequested() const { return m_bStopRequested.load(); }
     void requestStop() { m_bStopRequested.store(true); }
     void clearStopRequest() { m_bStopRequested.store(false); }
@@ -67,6 +72,7 @@ public:
 private:
     std::atomic<bool> m_bRunning{false};
     std::atomic<bool> m_bStopRequested{false};
+    std::atomic<bool> m_bEnding{false};
     std::atomic<int> m_iMessageId{0};
     std::atomic<int> m_iLastResult{0};
     std::atomic<int> m_iProgressCount{0};

@@ -6,6 +6,7 @@
 #include "ModelObservable.h"
 #include "gc_ptr.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +18,7 @@ namespace ldapmodel {
 
 class LDAPSchema;
 class LdapSession;
+enum class LdapModOperation;
 
 // The one facade between the user interface and the directory: connection,
 // entry cache, active entry, schema, limits and the background worker.
@@ -129,8 +131,8 @@ public:
     BackgroundState& getBackgroundState() { return m_background; }
 
     // ---- restart -----------------------------------------------------------
-    // Clears cache, active entry and schema and restores the defaults; the
-    // connection itself is left alone.
+    // Clears cache, active entry and schema, drops the connection (unbinds)
+    // and restores the defaults, without notifying.
     void reset();
 
     // ---- modifications (one request each) ----------------------------------
@@ -161,7 +163,18 @@ public:
 private:
     Model();
 
-    // Startup values of everything but host, port, bind DN, password, base DN.
+    enum class WorkerKind { Children, Subtree };
+    // What a worker needs, copied on the user-interface thread.
+    struct WorkerJob {
+        WorkerKind kind = WorkerKind::Children;
+        std::wstring baseDN;
+        LdapSession* session = nullptr;  // null when the search did not start
+        int messageId = 0;
+        unsigned int sizeLimit = 0;
+    };
+
+    // Startup values of everything but host, port, bind DN, password, base
+    // DN; drops the session.
     void resetFields();
     // Cache, active entry, schema.
     void clearContents();
@@ -169,24 +182,31 @@ private:
     void closeSession();
     int readTop();
     bool ensureConnected();
-    // getEntry without connecting (the worker uses it).
+    // getEntry without connecting first.
     memorylib::gc_ptr<LDAPEntry> fetchEntry(const std::wstring& dn);
-    // Files entry under its own DN unless the key is taken; returns the
-    // cached one.
-    memorylib::gc_ptr<LDAPEntry> fileEntry(const memorylib::gc_ptr<LDAPEntry>& entry);
-    // Runs fn on the cached entry of dn under the cache mutex, if cached.
+    // Files entry under its own DN unless the key is taken (first filed
+    // wins). Caller holds m_cacheMutex.
+    void fileEntryLocked(const memorylib::gc_ptr<LDAPEntry>& entry);
+    // Runs fn on the cached entry of dn under the cache mutex; false when
+    // the DN is not cached.
     bool withCachedEntry(const std::wstring& dn, const std::function<void(LDAPEntry&)>& fn);
-    int modifyOne(const std::wstring& dn, int operation, const std::wstring& attributeName,
-                  const LDAPAttributeValue* value, const std::wstring& context);
+    int modifyOne(const std::wstring& dn, LdapModOperation operation, const std::wstring& attributeName,
+                  const std::vector<memorylib::gc_ptr<LDAPAttributeValue>>& values,
+                  const wchar_t* context);
 
-    // Background machinery.
-    enum class WorkerKind { Children, Subtree };
+    // Background machinery. claimBackground turns a request during a run
+    // into a stop request (false); otherwise joins the last worker and
+    // readies the state (true).
+    bool claimBackground();
     int startBackgroundSearch(WorkerKind kind, const std::wstring& base, int scope,
                               const std::wstring& filter,
                               const std::vector<std::wstring>& attributes, bool reportStart);
-    // Joins a worker that has finished and drops retired observers.
-    void reapWorker();
-    void runSearchWorker(WorkerKind kind, std::wstring baseDN, bool started);
+    void runSearchWorker(const WorkerJob& job);
+    // Worker side of getEntry: reads and files the entry unless cached,
+    // taking no share of an entry the user-interface thread can reach.
+    void ensureCachedOnWorker(LdapSession& session, const std::wstring& dn, unsigned int sizeLimit);
+    // Asks a worker to stop, joins it and drops retired observers.
+    void stopWorker();
 
     std::wstring m_strHostname;
     int m_iPortnumber = 389;
@@ -208,6 +228,8 @@ private:
     EntryCache m_cache;
 
     BackgroundState m_background;
+    // Code of the worker's ldap_abandon, for stopBackground.
+    std::atomic<int> m_iAbandonResult{0};
 };
 
 } // namespace ldapmodel

@@ -1,0 +1,752 @@
+#include "Model.h"
+
+#include "FaultGuard.h"
+#include "LDAPSchema.h"
+#include "LdapErrorReport.h"
+#include "LdapModList.h"
+#include "LdapSearchMessage.h"
+#include "LdapSession.h"
+#include "Log.h"
+#include "Trace.h"
+#include "Util.h"
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <thread>
+#include <utility>
+
+namespace ldapmodel {
+
+using memorylib::gc_ptr;
+
+namespace {
+
+const wchar_t* const kSourceFile = L"Model";
+const wchar_t* const kDefaultFilter = L"objectclass=*";
+constexpr int kDefaultLdifLineWidth = 70;
+// The worker waits this long for a message before it looks at the stop flag
+// again, so a stop needs no message from the server to take effect.
+constexpr int kResultWaitMilliseconds = 20;
+// Pause after every message of a background search.
+constexpr std::chrono::milliseconds kMessagePause(10);
+
+// Runs one step; an exception escaping it ends the process with reason.
+template <class Body>
+auto guardedStep(int line, const wchar_t* reason, Body&& body) -> decltype(body())
+{
+    util::FaultGuard guard(kSourceFile, line);
+    try {
+        return std::forward<Body>(body)();
+    } catch (...) {
+        util::reportErrorAndExit(kSourceFile, line, reason);
+    }
+}
+
+// The DN as the entry stores it (blanks around commas removed).
+std::wstring storedForm(const std::wstring& dn)
+{
+    LDAPEntry probe;
+    probe.setDN(dn);
+    return probe.getDN();
+}
+
+// The part after the first comma; the DN itself without one.
+std::wstring parentOf(const std::wstring& dn)
+{
+    std::wstring::size_type comma = dn.find(L',');
+    if (comma == std::wstring::npos)
+        return dn;
+    return dn.substr(comma + 1);
+}
+
+util::Log& log()
+{
+    static gc_ptr<util::Log> instance = util::Log::getLog(L"ldapmodel");
+    return *instance;
+}
+
+} // namespace
+
+gc_ptr<Model> Model::getInstance()
+{
+    static gc_ptr<Model> instance = new Model();
+    return instance;
+}
+
+Model::Model()
+{
+    resetFields();
+}
+
+Model::~Model()
+{
+    m_background.requestStop();
+    m_background.joinWorker();
+    releaseRetiredObservers();
+    closeSession();
+}
+
+// ---- connection ------------------------------------------------------------
+
+bool Model::isConnected() const
+{
+    return m_bConnected && m_pSession != nullptr;
+}
+
+void Model::setHost(const std::wstring& host) { m_strHostname = host; }
+void Model::setPort(int port) { m_iPortnumber = port; }
+void Model::setBaseDN(const std::wstring& baseDN) { m_strBaseDN = baseDN; }
+void Model::setFilter(const std::wstring& filter) { m_strFilter = filter; }
+void Model::setBindDN(const std::wstring& bindDN) { m_strBindDN = bindDN; }
+void Model::setPassword(const std::wstring& password) { m_strPassword = password; }
+
+int Model::connect(bool anonymous)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::connect");
+    log().write(L"Model::connect %s port %d base %s", m_strHostname.c_str(), m_iPortnumber,
+                m_strBaseDN.c_str());
+    return guardedStep(__LINE__, L"Can't connect", [&] {
+        if (m_bConnected || m_pSession != nullptr)
+            disconnect();
+        if (openSession(anonymous) != 0)
+            return -1;
+        readTop();
+        notify(MODEL_UPDATE_ALL);
+        m_pSchema = LDAPSchema::getInstance();
+        m_pSchema->clear();
+        m_pSchema->load(*m_pSession, L"");
+        return 0;
+    });
+}
+
+int Model::openSession(bool anonymous)
+{
+    auto session = std::make_unique<LdapSession>();
+    if (session->connect(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword, anonymous) != 0)
+        return -1;
+    m_pSession = std::move(session);
+    m_bConnected = true;
+    // Asynchronous searches take the time limit from the session.
+    if (m_uTimeLimit != 0)
+        m_pSession->setTimeLimit(m_uTimeLimit);
+    return 0;
+}
+
+void Model::closeSession()
+{
+    if (m_pSession != nullptr)
+        m_pSession->disconnect();
+    m_pSession.reset();
+    m_bConnected = false;
+}
+
+int Model::readTop()
+{
+    std::wstring base = m_strBaseDN;
+    std::wstring filter = m_strFilter;
+    return searchEntries(base, filter, LdapSession::SCOPE_BASE, false);
+}
+
+bool Model::ensureConnected()
+{
+    if (isConnected())
+        return true;
+    return connect(false) == 0 && isConnected();
+}
+
+int Model::disconnect()
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::disconnect");
+    log().write(L"Model::disconnect");
+    guardedStep(__LINE__, L"Can't disconnect, please refresh the view, \nafter connecting to a new server",
+                [&] {
+                    stopWorker();
+                    clearContents();
+                    closeSession();
+                    guardedStep(__LINE__, L"Can't reset model", [&] { resetFields(); });
+                });
+    notify(MODEL_UPDATE_ALL);
+    return 0;
+}
+
+void Model::reset()
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::reset");
+    guardedStep(__LINE__, L"Can't reset model", [&] {
+        stopWorker();
+        clearContents();
+        closeSession();
+        resetFields();
+    });
+}
+
+void Model::clearContents()
+{
+    guardedStep(__LINE__, L"Can't clear the cache", [&] {
+        std::lock_guard<std::mutex> lock(m_cacheMutex);
+        m_cache.clear();
+    });
+    guardedStep(__LINE__, L"Can't clear the active entry", [&] {
+        if (m_pActiveEntry.getObject() != nullptr)
+            m_pActiveEntry->clear();
+    });
+    if (m_pSchema.getObject() == nullptr)
+        m_pSchema = LDAPSchema::getInstance();
+    m_pSchema->clear();
+}
+
+void Model::resetFields()
+{
+    m_pSchema = LDAPSchema::getInstance();
+    m_pSchema->clear();
+    m_pActiveEntry = new LDAPEntry();
+    m_strFilter = kDefaultFilter;
+    m_uSizeLimit = 0;
+    m_uTimeLimit = 0;
+    closeSession();
+    m_iLdifLineWidth = kDefaultLdifLineWidth;
+}
+
+void Model::setSizeLimit(unsigned int sizeLimit)
+{
+    m_uSizeLimit = sizeLimit;
+    if (isConnected())
+        readTop();
+}
+
+void Model::setTimeLimit(unsigned int timeLimit)
+{
+    m_uTimeLimit = timeLimit;
+    if (m_pSession != nullptr && m_pSession->hasHandle())
+        m_pSession->setTimeLimit(timeLimit);
+}
+
+gc_ptr<LDAPSchema> Model::getSchema() const
+{
+    return m_pSchema;
+}
+
+// ---- entry cache -----------------------------------------------------------
+
+gc_ptr<LDAPEntry> Model::getEntry(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"Model");
+    if (!ensureConnected())
+        return gc_ptr<LDAPEntry>();
+    return fetchEntry(dn);
+}
+
+gc_ptr<LDAPEntry> Model::fetchEntry(const std::wstring& dn)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_cacheMutex);
+        auto found = m_cache.find(dn);
+        if (found != m_cache.end())
+            return found->second;
+    }
+    gc_ptr<LDAPEntry> entry = new LDAPEntry();
+    entry->setDN(dn);
+    // A failed read is not cached: the entry would stay empty for good.
+    if (!entry->readFromServer(*m_pSession, m_uSizeLimit))
+        return gc_ptr<LDAPEntry>();
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    fileEntryLocked(entry);
+    return entry;
+}
+
+void Model::fileEntryLocked(const gc_ptr<LDAPEntry>& entry)
+{
+    // First filed wins.
+    m_cache.emplace(entry->getDN(), entry);
+}
+
+bool Model::withCachedEntry(const std::wstring& dn, const std::function<void(LDAPEntry&)>& fn)
+{
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    auto found = m_cache.find(dn);
+    if (found == m_cache.end() || found->second.getObject() == nullptr)
+        return false;
+    fn(*found->second.getObject());
+    return true;
+}
+
+gc_ptr<LDAPEntry> Model::findCachedEntry(const std::wstring& dn) const
+{
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    auto found = m_cache.find(dn);
+    return found == m_cache.end() ? gc_ptr<LDAPEntry>() : found->second;
+}
+
+std::size_t Model::getCacheSize() const
+{
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    return m_cache.size();
+}
+
+bool Model::entryExists(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"Model");
+    if (!ensureConnected())
+        return false;
+    return m_pSession->entryExists(dn);
+}
+
+int Model::searchEntries(const std::wstring& base, const std::wstring& filter, int scope,
+                         bool withValues)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::searchEntries");
+    return guardedStep(__LINE__, L"Can't search directory", [&] {
+        if (!ensureConnected())
+            return -1;
+        gc_ptr<LDAPEntry> parent =
+            guardedStep(__LINE__, L"Can't get parent entry", [&] { return fetchEntry(base); });
+
+        static const std::vector<std::wstring> attributes = {L"createTimestamp", L"modifyTimestamp",
+                                                             L"*"};
+        std::vector<gc_ptr<LDAPEntry>> found;
+        int code = m_pSession->searchEntries(base, scope, filter, attributes, !withValues,
+                                             m_uSizeLimit, found);
+        if (code != 0 && code != 4 && code != -1) {
+            reportLdapError(code, L"");
+            return code;
+        }
+
+        std::lock_guard<std::mutex> lock(m_cacheMutex);
+        LDAPEntry* parentEntry = parent.getObject();
+        if (parentEntry != nullptr && scope == LdapSession::SCOPE_ONELEVEL) {
+            // A new read of the children replaces the list.
+            parentEntry->setChildrenComplete(false);
+            parentEntry->setCutShort(false);
+        }
+        if (parentEntry != nullptr && code == 4)
+            parentEntry->setCutShort(true);
+        for (const gc_ptr<LDAPEntry>& entry : found) {
+            std::wstring dn = entry->getDN();
+            // A base search finds the base itself, which is no child of its own.
+            if (parentEntry != nullptr && dn != parentEntry->getDN())
+                parentEntry->addChild(dn);
+            entry->setChildrenComplete(false);
+            fileEntryLocked(entry);
+        }
+        if (parentEntry != nullptr && scope == LdapSession::SCOPE_ONELEVEL)
+            parentEntry->setChildrenComplete(true);
+        return code == -1 ? -1 : 0;
+    });
+}
+
+std::vector<std::wstring> Model::getRootList()
+{
+    std::vector<std::wstring> list;
+    getRootList(list);
+    return list;
+}
+
+std::vector<std::wstring>& Model::getRootList(std::vector<std::wstring>& list)
+{
+    DIRLOOK_GUARD(L"Model");
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    list.reserve(list.size() + m_cache.size());
+    for (const auto& item : m_cache)
+        list.push_back(util::reverseCommaList(item.first, L","));
+    return list;
+}
+
+int Model::forgetEntry(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"Model");
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    m_cache.erase(dn);
+    return 0;
+}
+
+// ---- active entry ----------------------------------------------------------
+
+std::wstring Model::getActiveEntryDN() const
+{
+    if (m_pActiveEntry.getObject() == nullptr)
+        return std::wstring();
+    return m_pActiveEntry->getDN();
+}
+
+std::wstring Model::getActiveRDNType() const
+{
+    if (m_pActiveEntry.getObject() == nullptr)
+        return std::wstring();
+    std::wstring rdn = m_pActiveEntry->getRDN();
+    std::wstring::size_type equals = rdn.find(L'=');
+    if (equals == std::wstring::npos)
+        return std::wstring();
+    return util::trim(rdn.substr(0, equals));
+}
+
+int Model::setActiveEntry(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::setActiveEntry");
+    if (dn == getActiveEntryDN())
+        return 0;
+    if (!entryExists(dn))
+        return 0;
+    gc_ptr<LDAPEntry> entry = getEntry(dn);
+    if (entry.getObject() == nullptr)
+        return -1;
+    m_pActiveEntry = entry;
+    notify(MODEL_UPDATE_USER);
+    notify(MODEL_UPDATE_OPERATIONAL);
+    return 0;
+}
+
+int Model::refreshActiveEntry(bool notifyViews)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::refreshActiveEntry");
+    if (!ensureConnected())
+        return -1;
+    // Nothing selected: an empty DN would read the root DSE into it.
+    if (m_pActiveEntry.getObject() == nullptr || m_pActiveEntry->getDN().empty())
+        return 0;
+    m_pActiveEntry->readFromServer(*m_pSession, m_uSizeLimit);
+    {
+        std::lock_guard<std::mutex> lock(m_cacheMutex);
+        fileEntryLocked(m_pActiveEntry);
+    }
+    if (notifyViews) {
+        notify(MODEL_UPDATE_USER);
+        notify(MODEL_UPDATE_OPERATIONAL);
+    }
+    return 0;
+}
+
+// ---- background operations ---------------------------------------------------
+
+int Model::readChildren(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::readChildren");
+    return startBackgroundSearch(WorkerKind::Children, dn, LdapSession::SCOPE_ONELEVEL, kDefaultFilter,
+                                 {L""}, false);
+}
+
+int Model::searchSubtree(const std::wstring& base, const std::wstring& filter,
+                         const std::vector<std::wstring>& attributes)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::searchSubtree");
+    return startBackgroundSearch(WorkerKind::Subtree, base, LdapSession::SCOPE_SUBTREE, filter,
+                                 attributes, true);
+}
+
+bool Model::claimBackground()
+{
+    // A run that has not reached its end yet only takes a stop request.
+    if (m_background.isRunning() && !m_background.isEnding()) {
+        m_background.requestStop();
+        return false;
+    }
+    stopWorker();
+    m_background.clear();
+    return true;
+}
+
+int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int scope,
+                                 const std::wstring& filter, const std::vector<std::wstring>& attributes,
+                                 bool reportStart)
+{
+    if (!claimBackground())
+        return 0;
+    LdapSession* session = m_pSession.get();
+    int messageId = 0;
+    int code = -1;
+    if (session != nullptr)
+        code = session->searchAsync(base, scope, filter, attributes, true, m_uSizeLimit, messageId);
+    if (code != 0 && reportStart)
+        reportLdapError(code, ldapErrorText(code));
+
+    m_background.setBaseDN(base);
+    m_background.setMessageId(messageId);
+    m_background.setLastResult(code);
+    m_background.setRunning(true);
+    m_iAbandonResult.store(0);
+    // The worker gets copies of what it needs; it reads no field of the
+    // model the user-interface thread may write meanwhile.
+    WorkerJob job;
+    job.kind = kind;
+    job.baseDN = base;
+    job.session = code == 0 ? session : nullptr;
+    job.messageId = messageId;
+    job.sizeLimit = m_uSizeLimit;
+    m_background.startWorker([this, job] { runSearchWorker(job); });
+    return code;
+}
+
+void Model::ensureCachedOnWorker(LdapSession& session, const std::wstring& dn, unsigned int sizeLimit)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_cacheMutex);
+        if (m_cache.find(dn) != m_cache.end())
+            return;
+    }
+    gc_ptr<LDAPEntry> entry = new LDAPEntry();
+    entry->setDN(dn);
+    bool read = entry->readFromServer(session, sizeLimit);
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    if (read)
+        fileEntryLocked(entry);
+    // Let go of the handle under the lock: once filed, the user-interface
+    // thread may take shares of this entry, and the counts are not atomic.
+    entry = static_cast<LDAPEntry*>(nullptr);
+}
+
+void Model::runSearchWorker(const WorkerJob& job)
+{
+    DIRLOOK_GUARD(L"Model");
+    m_background.resetProgressCount();
+    const std::wstring parentKey = storedForm(job.baseDN);
+    if (job.session != nullptr) {
+        guardedStep(__LINE__, L"Can't get parent entry",
+                    [&] { ensureCachedOnWorker(*job.session, parentKey, job.sizeLimit); });
+    }
+    if (job.kind == WorkerKind::Children) {
+        withCachedEntry(parentKey, [](LDAPEntry& parent) {
+            parent.setChildrenComplete(false);
+            parent.setCutShort(false);
+        });
+    } else {
+        progressStep();
+    }
+
+    if (job.session != nullptr) {
+        LdapSearchMessage message;
+        for (;;) {
+            int type = job.session->nextResult(job.messageId, false, kResultWaitMilliseconds, message);
+            m_background.setLastResult(type);
+            if (type < 0)
+                break;  // error, or the connection is gone
+            if (m_background.takeStopRequest()) {
+                m_iAbandonResult.store(job.session->abandon(job.messageId));
+                break;
+            }
+            if (type == 0)
+                continue;  // nothing yet
+            std::this_thread::sleep_for(kMessagePause);
+            m_background.incrementProgressCount();
+            progressStep();
+            if (type == LdapSession::MESSAGE_SEARCH_ENTRY) {
+                if (!message.hasDn)
+                    continue;
+                m_background.setCurrentDN(message.dn);
+                if (job.kind == WorkerKind::Children) {
+                    withCachedEntry(parentKey, [&](LDAPEntry& parent) { parent.addChild(message.dn); });
+                    treeEntryFound();
+                } else {
+                    searchEntryFound();
+                }
+            } else if (type == LdapSession::MESSAGE_SEARCH_RESULT) {
+                if (job.kind == WorkerKind::Children) {
+                    const int code = message.resultCode;
+                    withCachedEntry(parentKey, [code](LDAPEntry& parent) {
+                        parent.setChildrenComplete(true);
+                        if (code == 4)
+                            parent.setCutShort(true);
+                    });
+                }
+                break;
+            }
+        }
+    }
+
+    m_background.setEnding(true);
+    progressFinished();
+    m_background.clear();
+}
+
+int Model::stopBackground()
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::stopBackground");
+    if (!m_background.hasWorker())
+        return 0;
+    if (m_background.isRunning())
+        m_background.requestStop();
+    stopWorker();
+    return m_iAbandonResult.load();
+}
+
+void Model::waitBackground()
+{
+    m_background.joinWorker();
+    m_background.clearStopRequest();
+    releaseRetiredObservers();
+}
+
+void Model::stopWorker()
+{
+    if (m_background.hasWorker()) {
+        m_background.requestStop();
+        m_background.joinWorker();
+    }
+    m_background.clearStopRequest();
+    releaseRetiredObservers();
+}
+
+// ---- modifications -----------------------------------------------------------
+
+int Model::syn_addEntry(const gc_ptr<LDAPEntry>& entry)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::syn_addEntry");
+    if (entry.getObject() == nullptr)
+        return -1;
+    if (!ensureConnected())
+        return -1;
+    LdapModList modifications;
+    for (const gc_ptr<LDAPAttribute>& attribute : entry->getUserAttributes()) {
+        if (attribute.getObject() == nullptr)
+            return -1;
+        if (modifications.addRecord(LdapModOperation::Add, attribute->getName(), attribute->getValues()) != 0)
+            return -1;
+    }
+    int code = m_pSession->addEntry(entry->getDN(), modifications);
+    if (code != 0) {
+        reportLdapError(code, ldapErrorText(code));
+        return -1;
+    }
+    return 0;
+}
+
+int Model::modifyOne(const std::wstring& dn, LdapModOperation operation,
+                     const std::wstring& attributeName,
+                     const std::vector<gc_ptr<LDAPAttributeValue>>& values, const wchar_t* context)
+{
+    LdapModList modifications;
+    if (modifications.addRecord(operation, attributeName, values) != 0)
+        return -1;
+    int code = m_pSession->modifyEntry(dn, modifications);
+    if (code != 0)
+        reportLdapError(code, context);
+    return code;
+}
+
+int Model::syn_addAttributeValue(const std::wstring& dn, const gc_ptr<LDAPAttributeValue>& value,
+                                 const std::wstring& attributeName)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::syn_addAttributeValue");
+    if (value.getObject() == nullptr || !entryExists(dn))
+        return -1;
+    return modifyOne(dn, LdapModOperation::Add, attributeName, {value}, L"Add Attribute Value");
+}
+
+int Model::syn_replaceSingleAttributeValue(const std::wstring& dn, const gc_ptr<LDAPAttributeValue>& value,
+                                           const std::wstring& attributeName)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::syn_replaceSingleAttributeValue");
+    if (value.getObject() == nullptr || !entryExists(dn))
+        return -1;
+    return modifyOne(dn, LdapModOperation::Replace, attributeName, {value}, L"Add Attribute Value");
+}
+
+int Model::syn_deleteAttributeValue(const std::wstring& dn, int index, const std::wstring& attributeName)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::syn_deleteAttributeValue");
+    if (index < 0)
+        return -1;
+    gc_ptr<LDAPEntry> entry = getEntry(dn);
+    if (entry.getObject() == nullptr)
+        return -1;
+    gc_ptr<LDAPAttribute> attribute = entry->getAttribute(attributeName);
+    if (attribute.getObject() == nullptr || index >= attribute->getValueCount())
+        return -1;
+    gc_ptr<LDAPAttributeValue> value = attribute->getValue(index);
+    if (value.getObject() == nullptr)
+        return -1;
+    return modifyOne(dn, LdapModOperation::Delete, attributeName, {value}, L"Modify Entry");
+}
+
+int Model::sys_deleteAttribute(const std::wstring& dn, const std::wstring& attributeName)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::sys_deleteAttribute");
+    if (!entryExists(dn))
+        return -1;
+    return modifyOne(dn, LdapModOperation::Delete, attributeName, {}, L"Modify Entry");
+}
+
+int Model::modifyAttributeValue(const std::wstring& dn, const std::wstring& attributeName,
+                                const gc_ptr<LDAPAttributeValue>& newValue, int index)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::modifyAttributeValue");
+    gc_ptr<LDAPEntry> entry = getEntry(dn);
+    if (entry.getObject() == nullptr)
+        return -1;
+    gc_ptr<LDAPAttribute> attribute = entry->getAttribute(attributeName);
+    if (attribute.getObject() == nullptr)
+        return -1;
+    const int count = attribute->getValueCount();
+    if (count == 1)
+        return syn_replaceSingleAttributeValue(dn, newValue, attributeName);
+    // Checked before the add, so a bad index never leaves the new value
+    // beside the old one.
+    if (count == 0 || index < 0 || index >= count)
+        return -1;
+    int code = syn_addAttributeValue(dn, newValue, attributeName);
+    if (code != 0) {
+        reportLdapError(code, L"Modify Attribute Value");
+        return -1;
+    }
+    code = syn_deleteAttributeValue(dn, index, attributeName);
+    if (code != 0) {
+        reportLdapError(code, L"Modify Attribute Value");
+        return -1;
+    }
+    return 0;
+}
+
+int Model::renameEntry(const std::wstring& dn, const std::wstring& newRDN)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::renameEntry");
+    if (!ensureConnected())
+        return -1;
+    int code = m_pSession->renameEntry(dn, newRDN, true);
+    if (code != 0)
+        reportLdapError(code, L"Rename Entry");
+    return code;
+}
+
+int Model::removeEntry(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::removeEntry");
+    return guardedStep(__LINE__, L"Cannot remove entry", [&] {
+        if (!ensureConnected())
+            return -1;
+        // The parent of the entry being deleted, which is the active entry's
+        // parent whenever the active entry is the one deleted.
+        const std::wstring parentDN = parentOf(dn);
+        gc_ptr<LDAPEntry> parent = fetchEntry(parentDN);
+        int code = m_pSession->deleteEntry(dn);
+        if (code != 0) {
+            reportLdapError(code, L"Remove Entry");
+            return code;
+        }
+        std::printf("%s entry deleted successfully.\n", util::toUtf8(dn).c_str());
+        std::fflush(stdout);
+        forgetEntry(dn);
+        if (parent.getObject() != nullptr) {
+            std::lock_guard<std::mutex> lock(m_cacheMutex);
+            parent->removeChild(dn);
+        }
+        return 0;
+    });
+}
+
+} // namespace ldapmodel

@@ -13,9 +13,11 @@ constexpr unsigned int CP_ACP = 0;
 // Internal-error message: caption "Message", OK and Cancel; answer ignored.
 void showInternalError(const std::wstring& text);
 
-// count -1 means up to the terminating zero. Invalid input never fails:
-// undecodable UTF-8 becomes U+FFFD, a character that the 8-bit page cannot
-// hold becomes "?".
+// count -1 means up to the terminating zero; a null text, any other count
+// below 1 or an unknown code page give the empty result. The result ends at
+// the first zero. Invalid input never fails: undecodable UTF-8 becomes U+FFFD
+// (so do surrogates and values beyond U+10FFFF in wide text), a character
+// that the 8-bit page cannot hold becomes "?".
 std::string wideToBytes(const wchar_t* text, int count, unsigned int codePage);
 std::wstring bytesToWide(const char* bytes, int count, unsigned int codePage);
 // Conveniences over the two above.
@@ -31,9 +33,12 @@ std::vector<unsigned char> base64Decode(const std::string& text);
 
 // Removes leading and trailing U+0020 only.
 std::wstring trim(const std::wstring& text);
-// Splits at commas, trims each piece, joins with ",".
+// Splits at commas, trims each piece, joins with ",". A separator escaped
+// with a backslash ("cn=Smith\, John") does not split, and an escaped
+// trailing space is kept.
 std::wstring normalizeCommaList(const std::wstring& text);
-// Splits at separator, trims each piece, joins in reverse order with ",".
+// Splits at separator (escaped ones excepted), trims each piece, joins in
+// reverse order with ",".
 std::wstring reverseCommaList(const std::wstring& text, const std::wstring& separator);
 // Strips characters of the leading set from the start, of the trailing set from the end.
 std::wstring trimChars(const std::wstring& text, const std::wstring& leading,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -168,6 +169,18 @@ TEST(Base64Test, EmptyInputGivesEmpty)
     const unsigned char byte = 1;
     EXPECT_EQ(util::base64Encode(&byte, 0), "");
     EXPECT_TRUE(util::base64Decode("").empty());
+}
+
+TEST(Base64Test, ImpossibleSizeReportsFailureWithoutReading)
+{
+    dirtest::ScriptedMessageBoxes boxes;
+    const unsigned char byte = 1;
+    EXPECT_EQ(util::base64Encode(&byte, SIZE_MAX), "");
+    auto shown = boxes.boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, L"base64 failed");
+    EXPECT_EQ(shown[0].text, L"base64 failed");
+    EXPECT_EQ(shown[0].buttons, util::BoxButtons::OkCancel);
 }
 
 TEST(Base64Test, HundredBytesOnOneLine)

@@ -1,0 +1,30 @@
+// Entry point of the widget test programs: a QApplication on the offscreen
+// platform, the shared test directory server started once, the tests.
+
+#include "TestDirectoryServer.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
+
+    auto& server = dirtest::TestDirectoryServer::shared();
+    if (!server.start()) {
+        std::fprintf(stderr, "Cannot start the test directory server.\n%s\n",
+                     server.lastError().c_str());
+        return 1;
+    }
+    const int result = RUN_ALL_TESTS();
+    server.stop();
+    return result;
+}

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "ObserverBridge.h"
+
+#include "Model.h"
+#include "gc_ptr.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <string>
+
+class QAction;
+class QLabel;
+class QSplitter;
+class QToolBar;
+class TreeControlView;
+class CListEntryAttributes;
+class CListEntryStructuralAttributes;
+
+// The main window: directory tree on the left, the record view (user
+// attributes) upper right, the structural view (operational attributes)
+// lower right; menu, toolbar, accelerators and status bar; the connect and
+// disconnect flows; the model's first observer.
+//
+// The views reach the frame with CMainFrame::fromWidget(this); their context
+// menus call the frame's handlers. The frame uses these view operations:
+//   TreeControlView: deleteAllItems(), buildTree(paths, L","),
+//     refreshSelectedNode(), sortSelectedNode(), getObserver() (installed in
+//     the model's tree slot).
+//   CListEntryAttributes: init(), fill(), reset(),
+//     getSelection(name, value, index), selectRow(row).
+//   CListEntryStructuralAttributes: init(), reset(),
+//     setItemText(row, column, text) (column 0 inserts row), rowCount().
+class CMainFrame : public QMainWindow, public ui::ObserverTarget {
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The frame that holds widget (its top-level window), or null.
+    static CMainFrame* fromWidget(const QWidget* widget);
+
+    // ---- views -------------------------------------------------------------
+    TreeControlView* getTreeView() const { return m_pTreeView; }
+    CListEntryAttributes* getRecordView() const { return m_pRecordView; }
+    CListEntryStructuralAttributes* getStructuralView() const { return m_pStructuralView; }
+    QSplitter* getMainSplitter() const { return m_pMainSplitter; }
+    QSplitter* getRightSplitter() const { return m_pRightSplitter; }
+    QToolBar* getToolBar() const { return m_pToolBar; }
+    memorylib::gc_ptr<ldapmodel::Model> getModel() const { return m_pModel; }
+    // The action of a handler ("OnConnect", ...; "OnValueSearch" for
+    // Value > Search), or null.
+    QAction* getAction(const QString& handlerName) const;
+
+    // ---- selection triple --------------------------------------------------
+    const std::wstring& getActiveAttributeName() const { return m_strActiveAttributeName; }
+    const std::wstring& getActiveAttributeValue() const { return m_strActiveAttributeValue; }
+    int getActiveAttributeValueIndex() const { return m_iActiveAttributeValueIndex; }
+    // Used by the modify-entry dialog: fills the triple and marks the next
+    // attribute or value command as coming from that dialog, which skips the
+    // selection check. The mark is taken by the next such command.
+    void setSelectionFromDialog(const std::wstring& name, const std::wstring& value, int index);
+
+    // ---- shared steps -------------------------------------------------------
+    // 0 when connected; otherwise "Not connected." (Warning) and -1.
+    int checkConnection();
+    // Fills the selection triple from the record view. 0, or -1 after
+    // "Please select an attribute, first" (no selection; OK/Cancel box
+    // titled "Delete Attribute") or silently for a negative value index.
+    int getSelection();
+    // Takes the dialog mark (see setSelectionFromDialog); without it runs
+    // getSelection.
+    int checkSelection();
+    // Queues OnSetTreeWindowFocus.
+    void returnFocusToTree();
+
+    // ---- view refills ---------------------------------------------------------
+    void FillTreeView();
+    void FillStructuralView();
+    void FillRecordView();
+    // Removes every node from the tree.
+    void disconnect();
+
+    // ---- model observer (user-interface thread) -------------------------------
+    void updateFromModel(int kind) override;
+
+public Q_SLOTS:
+    // Command handlers: 0 when the command ran, -1 when it stopped early.
+    int OnConnect();
+    int OnDisconnect();
+    int OnLdifImport();
+    int OnLdifExport();
+    int OnFileExit();
+    int OnEntrySearch();
+    int OnEntryAdd();
+    int OnEntryModify();
+    int OnEntryView();
+    int OnEntryRename();
+    int OnEntryDelete();
+    int OnSearchProperties();
+    int OnEntryRefresh();
+    int OnTreeRefresh();
+    int OnTreeSort();
+    int OnAttributeAdd();
+    int OnAttributeDelete();
+    int OnValueAdd();
+    int OnValueModify();
+    int OnValueDelete();
+    int OnSchemaView();
+    int OnHelpContents();
+    int OnHelpSearch();
+    int OnHelpIndex();
+    int OnAppAbout();
+    int OnViewToolbar();
+    int OnViewStatusBar();
+    int OnSetTreeWindowFocus();
+
+private:
+    void createViews();
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    QAction* addCommand(const QString& handlerName, const QString& label,
+                        const QKeySequence& keys, const QString& prompt,
+                        const QString& tooltip, const QIcon& icon, int (CMainFrame::*handler)());
+    void showHelp(const QString& anchor);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void placeSplitters();
+
+    memorylib::gc_ptr<ldapmodel::Model> m_pModel;
+    TreeControlView* m_pTreeView = nullptr;
+    CListEntryAttributes* m_pRecordView = nullptr;
+    CListEntryStructuralAttributes* m_pStructuralView = nullptr;
+    QSplitter* m_pMainSplitter = nullptr;
+    QSplitter* m_pRightSplitter = nullptr;
+    QToolBar* m_pToolBar = nullptr;
+    QLabel* m_pStatusText = nullptr;
+    std::map<QString, QAction*> m_actions;
+
+    std::wstring m_strActiveAttributeName;
+    std::wstring m_strActiveAttributeValue;
+    int m_iActiveAttributeValueIndex = 0;
+    bool m_bCommandFromDialog = false;
+    bool m_bToolbarVisible = true;
+    bool m_bSplittersPlaced = false;
+    // The name of the connected profile, for the title.
+    std::wstring m_strConnectionName;
+};

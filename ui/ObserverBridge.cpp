@@ -1,0 +1,72 @@
+#include "ObserverBridge.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <utility>
+
+namespace ui {
+
+namespace {
+
+// Runs call on the user-interface thread later, unless object is gone by
+// then. Callable from any thread: the copied QPointer is only read there.
+template <class Call>
+void postToTarget(const QPointer<QObject>& object, Call&& call)
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr || object.isNull())
+        return;
+    QMetaObject::invokeMethod(
+        application,
+        [object, call = std::forward<Call>(call)]() {
+            if (!object.isNull())
+                call();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+ObserverBridge::ObserverBridge(QObject* object, ObserverTarget* target,
+                               const ldapmodel::Model* model)
+    : m_object(object), m_pTarget(target), m_pModel(model)
+{
+}
+
+void ObserverBridge::retarget(QObject* object, ObserverTarget* target)
+{
+    m_object = object;
+    m_pTarget = target;
+}
+
+void ObserverBridge::updateFromModel(int kind)
+{
+    if (!m_object.isNull() && m_pTarget != nullptr)
+        m_pTarget->updateFromModel(kind);
+}
+
+void ObserverBridge::entryFound()
+{
+    if (m_pModel == nullptr)
+        return;
+    ObserverTarget* target = m_pTarget;
+    std::wstring dn = m_pModel->getCurrentDN();
+    postToTarget(m_object, [target, dn]() { target->onEntryFound(dn); });
+}
+
+void ObserverBridge::finished()
+{
+    ObserverTarget* target = m_pTarget;
+    postToTarget(m_object, [target]() { target->onFinished(); });
+}
+
+bool ObserverBridge::step()
+{
+    ObserverTarget* target = m_pTarget;
+    const int count = m_pModel != nullptr ? m_pModel->getProgressCount() : 0;
+    postToTarget(m_object, [target, count]() { target->onStep(count); });
+    return true;
+}
+
+} // namespace ui

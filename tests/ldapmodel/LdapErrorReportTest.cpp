@@ -22,7 +22,7 @@ TEST(LdapErrorReportTest, ShowsContextCodeAndLibraryText)
     dirtest::ScriptedMessageBoxes boxes;
     reportLdapError(LDAP_INVALID_CREDENTIALS, L"Bind to server");
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    const util::MessageBoxRequest& box = boxes.boxes()[0];
+    const util::MessageBoxRequest box = boxes.boxes()[0];
     EXPECT_EQ(box.text, L"Bind to server. LDAPError 49: " + libraryText(LDAP_INVALID_CREDENTIALS));
     EXPECT_EQ(box.caption, L"LDAP Message");
     EXPECT_EQ(box.icon, util::BoxIcon::Warning);

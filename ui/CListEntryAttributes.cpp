@@ -1,0 +1,202 @@
+#include "CListEntryAttributes.h"
+
+#include "CMainFrame.h"
+#include "FaultGuard.h"
+#include "LDAPAttribute.h"
+#include "LDAPEntry.h"
+#include "Log.h"
+#include "Model.h"
+#include "Trace.h"
+#include "ValueKind.h"
+
+#include <QContextMenuEvent>
+#include <QKeySequence>
+#include <QMenu>
+
+#include <memory>
+
+using ldapmodel::LDAPAttribute;
+using ldapmodel::LDAPEntry;
+using ldapmodel::Model;
+using memorylib::gc_ptr;
+
+const QString& CListEntryAttributes::binaryNotice()
+{
+    static const QString notice = QStringLiteral("Binary value. Use \"Modify-Save\" to save to file");
+    return notice;
+}
+
+CListEntryAttributes::CListEntryAttributes(QWidget* parent)
+    : CGridControl(parent)
+{
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+}
+
+CListEntryAttributes::~CListEntryAttributes() = default;
+
+int CListEntryAttributes::init()
+{
+    util::TraceScope trace(L"CListEntryAttributes::init");
+    // Columns go in at the front: the value column first.
+    insertColumn(QStringLiteral("Description"), 300);
+    insertColumn(QStringLiteral("Attribute"), 200);
+    return 0;
+}
+
+int CListEntryAttributes::fill()
+{
+    util::TraceScope trace(L"CListEntryAttributes::fill");
+    DIRLOOK_GUARD(L"CListEntryAttributes.cpp");
+    reset();
+    gc_ptr<Model> model = Model::getInstance();
+    if (model.getObject() == nullptr)
+        return -1;
+    gc_ptr<LDAPEntry> entry = model->getActiveEntry();
+    if (entry.getObject() == nullptr)
+        return 0;
+    setUpdatesEnabled(false);
+    for (const gc_ptr<LDAPAttribute>& attribute : entry->getUserAttributes()) {
+        if (attribute.getObject() != nullptr)
+            addAttributeRows(*attribute, true);
+    }
+    setUpdatesEnabled(true);
+    return 0;
+}
+
+void CListEntryAttributes::addAttributeRows(LDAPAttribute& attribute, bool binaryAsNotice)
+{
+    const QString name = QString::fromStdWString(attribute.getName());
+    const bool binary =
+        binaryAsNotice && ldapmodel::isBinaryKind(ldapmodel::getValueKindOfAttribute(attribute.getName()));
+    for (const auto& value : attribute.getValues()) {
+        if (value.getObject() == nullptr)
+            continue;
+        const int row = setCell(getRowCount(), 0, name);
+        setCell(row, 1, binary ? binaryNotice() : QString::fromStdWString(value->toString()));
+    }
+}
+
+void CListEntryAttributes::reset()
+{
+    CGridControl::reset();
+    m_iSelectedRow = -1;
+}
+
+void CListEntryAttributes::updateFromModel(int)
+{
+    fill();
+}
+
+int CListEntryAttributes::getSelection(std::wstring& attributeName, std::wstring& valueText,
+                                       int& valueIndex) const
+{
+    util::TraceScope trace(L"CListEntryAttributes::getSelection");
+    const int row = getSelectedRowNumber();
+    if (row < 0 || selectedItems().isEmpty()) {
+        util::Log::getLog(L"ldapmodel")->write(L"CListEntryAttributes::getSelection no selection");
+        return -1;
+    }
+    attributeName = getItemString(row, 0).toStdWString();
+    valueText = getItemString(row, 1).toStdWString();
+    valueIndex = getValueIndexInAttribute(row);
+    return 0;
+}
+
+int CListEntryAttributes::getValueIndexInAttribute(int row) const
+{
+    if (row < 0 || row >= getRowCount())
+        return -1;
+    const QString name = getItemString(row, 0);
+    int count = 0;
+    // The row above the first reads as empty and ends the count.
+    for (int current = row; current >= 0; --current) {
+        if (getItemString(current, 0).compare(name, Qt::CaseInsensitive) != 0)
+            break;
+        ++count;
+    }
+    return count - 1;
+}
+
+int CListEntryAttributes::getValueIndexInAttribute() const
+{
+    return getValueIndexInAttribute(getSelectedRowNumber());
+}
+
+int CListEntryAttributes::selectRow(int row)
+{
+    if (CGridControl::selectRow(row) != 0)
+        return -1;
+    setFocus(Qt::OtherFocusReason);
+    m_iSelectedRow = row;
+    return 0;
+}
+
+QMenu* CListEntryAttributes::createContextMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(QStringLiteral("&Modify"), parent);
+    auto add = [this, menu](const QString& text, const QKeySequence& keys, void (CListEntryAttributes::*handler)()) {
+        QAction* action = menu->addAction(text);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add(QStringLiteral("&Add Attribute"), QKeySequence(Qt::ALT | Qt::Key_A), &CListEntryAttributes::OnAttributeAdd);
+    add(QStringLiteral("&Delete Attribute"), QKeySequence(Qt::ALT | Qt::Key_D), &CListEntryAttributes::OnAttributeDelete);
+    menu->addSeparator();
+    add(QStringLiteral("Add Value"), QKeySequence(Qt::SHIFT | Qt::Key_A), &CListEntryAttributes::OnValueAdd);
+    add(QStringLiteral("Modify-Save Value"), QKeySequence(Qt::SHIFT | Qt::Key_M), &CListEntryAttributes::OnValueModify);
+    add(QStringLiteral("Delete Value"), QKeySequence(Qt::SHIFT | Qt::Key_D), &CListEntryAttributes::OnValueDelete);
+    menu->addSeparator();
+    add(QStringLiteral("&Export"), QKeySequence(Qt::CTRL | Qt::Key_E), &CListEntryAttributes::OnLdifExport);
+    menu->addSeparator();
+    add(QStringLiteral("Refresh Entry"), QKeySequence(Qt::Key_F5), &CListEntryAttributes::OnEntryRefresh);
+    return menu;
+}
+
+void CListEntryAttributes::contextMenuEvent(QContextMenuEvent* event)
+{
+    util::TraceScope trace(L"CListEntryAttributes::contextMenuEvent");
+    DIRLOOK_GUARD(L"CListEntryAttributes.cpp");
+    QPoint position = event->pos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard: the current row, if any.
+        QTreeWidgetItem* current = currentItem();
+        if (current == nullptr)
+            return;
+        position = visualItemRect(current).center();
+    }
+    const QModelIndex index = indexAt(position);
+    if (!index.isValid())
+        return;
+    m_iContextRow = index.row();
+    m_iContextColumn = index.column();
+    setFocus(Qt::PopupFocusReason);
+    selectRow(m_iContextRow);
+    event->accept();
+
+    std::unique_ptr<QMenu> menu(createContextMenu(this));
+    menu->exec(viewport()->mapToGlobal(position));
+}
+
+CMainFrame* CListEntryAttributes::mainFrame() const
+{
+    return CMainFrame::fromWidget(this);
+}
+
+#define DIRLOOK_FORWARD_TO_FRAME(handler)                                   \
+    void CListEntryAttributes::handler()                                    \
+    {                                                                       \
+        util::TraceScope trace(L"CListEntryAttributes::" #handler);         \
+        if (CMainFrame* frame = mainFrame())                                \
+            frame->handler();                                               \
+    }
+
+DIRLOOK_FORWARD_TO_FRAME(OnAttributeAdd)
+DIRLOOK_FORWARD_TO_FRAME(OnAttributeDelete)
+DIRLOOK_FORWARD_TO_FRAME(OnValueAdd)
+DIRLOOK_FORWARD_TO_FRAME(OnValueModify)
+DIRLOOK_FORWARD_TO_FRAME(OnValueDelete)
+DIRLOOK_FORWARD_TO_FRAME(OnLdifExport)
+DIRLOOK_FORWARD_TO_FRAME(OnEntryRefresh)
+
+#undef DIRLOOK_FORWARD_TO_FRAME

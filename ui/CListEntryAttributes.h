@@ -1,0 +1,74 @@
+#pragma once
+
+#include "CGridControl.h"
+
+#include <string>
+
+class CMainFrame;
+class QMenu;
+
+namespace ldapmodel {
+class LDAPAttribute;
+}
+
+// The record view: one row per value of the active entry's user attributes,
+// attribute name on the left, value text on the right. The attribute and
+// value commands take their selection from here.
+class CListEntryAttributes : public CGridControl {
+    Q_OBJECT
+
+public:
+    // Shown instead of each value of an attribute with the binary syntax.
+    static const QString& binaryNotice();
+
+    explicit CListEntryAttributes(QWidget* parent = nullptr);
+    ~CListEntryAttributes() override;
+
+    // Creates the two columns.
+    int init();
+    // Clears the list and shows the active entry's user attributes.
+    int fill();
+    // Removes all rows.
+    void reset();
+    // Same as fill.
+    void updateFromModel(int kind);
+
+    // The selected row's attribute name, value text and the value's position
+    // within its attribute. 0, or -1 when no row is selected.
+    int getSelection(std::wstring& attributeName, std::wstring& valueText,
+                     int& valueIndex) const;
+    // Counts the rows of the same attribute from row upwards (letter case
+    // ignored): 0 for the first value. -1 when the row does not exist.
+    int getValueIndexInAttribute(int row) const;
+    // Of the selected row.
+    int getValueIndexInAttribute() const;
+    // Selects and focuses the row and remembers it. 0 or -1.
+    int selectRow(int row);
+    int getRememberedRow() const { return m_iSelectedRow; }
+    int getContextRow() const { return m_iContextRow; }
+    int getContextColumn() const { return m_iContextColumn; }
+
+    // The menu offered on a row; its actions raise the frame's handlers.
+    QMenu* createContextMenu(QWidget* parent);
+
+    // The menu's handlers: each runs the main frame's handler of that name.
+    void OnAttributeAdd();
+    void OnAttributeDelete();
+    void OnValueAdd();
+    void OnValueModify();
+    void OnValueDelete();
+    void OnLdifExport();
+    void OnEntryRefresh();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    CMainFrame* mainFrame() const;
+    // One row per value; binary values as the notice.
+    void addAttributeRows(ldapmodel::LDAPAttribute& attribute, bool binaryAsNotice);
+
+    int m_iSelectedRow = -1;
+    int m_iContextRow = -1;
+    int m_iContextColumn = -1;
+};

@@ -1,0 +1,70 @@
+#include "CListEntryStructuralAttributes.h"
+
+#include "CListEntryAttributes.h"
+#include "FaultGuard.h"
+#include "LDAPAttribute.h"
+#include "LDAPEntry.h"
+#include "Trace.h"
+#include "ValueKind.h"
+
+using ldapmodel::LDAPAttribute;
+using ldapmodel::LDAPEntry;
+using memorylib::gc_ptr;
+
+CListEntryStructuralAttributes::CListEntryStructuralAttributes(QWidget* parent)
+    : CGridControl(parent)
+{
+}
+
+CListEntryStructuralAttributes::~CListEntryStructuralAttributes() = default;
+
+int CListEntryStructuralAttributes::init()
+{
+    util::TraceScope trace(L"CListEntryStructuralAttributes::init");
+    // Columns go in at the front: the value column first.
+    insertColumn(QStringLiteral("Description"), 300);
+    insertColumn(QStringLiteral("Attribute - Structural"), 200);
+    return 0;
+}
+
+void CListEntryStructuralAttributes::reset()
+{
+    CGridControl::reset();
+}
+
+int CListEntryStructuralAttributes::fill()
+{
+    reset();
+    return 0;
+}
+
+void CListEntryStructuralAttributes::updateFromModel(int)
+{
+    reset();
+}
+
+int CListEntryStructuralAttributes::addEntryRows(const gc_ptr<LDAPEntry>& entry)
+{
+    util::TraceScope trace(L"CListEntryStructuralAttributes::addEntryRows");
+    DIRLOOK_GUARD(L"CListEntryStructuralAttributes.cpp");
+    if (entry.getObject() == nullptr)
+        return 0;
+    int added = 0;
+    for (const gc_ptr<LDAPAttribute>& attribute : entry->getOperationalAttributes()) {
+        if (attribute.getObject() == nullptr)
+            continue;
+        const std::wstring name = attribute->getName();
+        const QString shownName = QString::fromStdWString(name);
+        const bool notice = QString::compare(shownName, QStringLiteral("entryUUID"), Qt::CaseInsensitive) == 0 &&
+                            ldapmodel::isBinaryKind(ldapmodel::getValueKindOfAttribute(name));
+        for (const auto& value : attribute->getValues()) {
+            if (value.getObject() == nullptr)
+                continue;
+            const int row = setCell(getRowCount(), 0, shownName);
+            setCell(row, 1, notice ? CListEntryAttributes::binaryNotice()
+                                   : QString::fromStdWString(value->toString()));
+            ++added;
+        }
+    }
+    return added;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CGridControl.h"
+#include "gc_ptr.h"
+
+namespace ldapmodel {
+class LDAPEntry;
+}
+
+// The structural view: one row per value of the active entry's operational
+// attributes. The main frame fills it; its own fill only clears it.
+class CListEntryStructuralAttributes : public CGridControl {
+    Q_OBJECT
+
+public:
+    explicit CListEntryStructuralAttributes(QWidget* parent = nullptr);
+    ~CListEntryStructuralAttributes() override;
+
+    // Creates the two columns.
+    int init();
+    // Removes all rows.
+    void reset();
+    // Only clear the list.
+    int fill();
+    void updateFromModel(int kind);
+
+    // Appends one row per operational value of entry (nothing for an empty
+    // handle); an "entryUUID" of the binary syntax shows the binary notice.
+    // Returns the number of rows added.
+    int addEntryRows(const memorylib::gc_ptr<ldapmodel::LDAPEntry>& entry);
+};

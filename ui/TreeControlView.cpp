@@ -1,0 +1,599 @@
+#include "TreeControlView.h"
+
+#include "CGridControl.h"
+#include "CListEntryAttributes.h"
+#include "CMainFrame.h"
+#include "CProgressBar.h"
+#include "DialogService.h"
+#include "FaultGuard.h"
+#include "Log.h"
+#include "Model.h"
+#include "Trace.h"
+#include "Util.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include <exception>
+#include <memory>
+
+using ldapmodel::Model;
+using memorylib::gc_ptr;
+
+namespace {
+
+constexpr wchar_t kSourceFile[] = L"TreeControlView.cpp";
+
+// A tree node: its label (one DN component) and the index of its children.
+class TreeNode : public QTreeWidgetItem {
+public:
+    static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
+
+    explicit TreeNode(const QString& label) : QTreeWidgetItem(NodeType)
+    {
+        setText(0, label);
+        setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    }
+
+    // Every node shows the view's one image; nodes do not store it.
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0 && role == Qt::DecorationRole) {
+            if (auto* view = qobject_cast<TreeControlView*>(treeWidget()))
+                return view->nodeIcon();
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        return QString::compare(text(0), other.text(0), Qt::CaseInsensitive) < 0;
+    }
+
+    TreeControlView::ChildIndex& index()
+    {
+        if (!m_pIndex)
+            m_pIndex = std::make_unique<TreeControlView::ChildIndex>();
+        return *m_pIndex;
+    }
+    const TreeControlView::ChildIndex* findIndex() const { return m_pIndex.get(); }
+    void dropIndex() { m_pIndex.reset(); }
+
+private:
+    std::unique_ptr<TreeControlView::ChildIndex> m_pIndex;
+};
+
+QString indexKey(const QString& label)
+{
+    return label.toCaseFolded();
+}
+
+// A separator preceded by an odd number of backslashes belongs to a value
+// ("cn=Smith\, John").
+bool isEscaped(const std::wstring& text, std::size_t position)
+{
+    std::size_t backslashes = 0;
+    while (position > backslashes && text[position - backslashes - 1] == L'\\')
+        ++backslashes;
+    return backslashes % 2 == 1;
+}
+
+// Blanks around a piece go; an escaped trailing blank stays.
+std::wstring trimComponent(const std::wstring& piece)
+{
+    const std::size_t first = piece.find_first_not_of(L' ');
+    if (first == std::wstring::npos)
+        return std::wstring();
+    std::size_t end = piece.size();
+    while (end > first && piece[end - 1] == L' ' && !isEscaped(piece, end - 1))
+        --end;
+    return piece.substr(first, end - first);
+}
+
+// The trimmed pieces of text between unescaped separators.
+std::vector<std::wstring> splitComponents(const std::wstring& text, const std::wstring& separator)
+{
+    std::vector<std::wstring> pieces;
+    if (separator.empty()) {
+        pieces.push_back(trimComponent(text));
+        return pieces;
+    }
+    std::size_t start = 0;
+    std::size_t position = text.find(separator);
+    while (position != std::wstring::npos) {
+        if (!isEscaped(text, position)) {
+            pieces.push_back(trimComponent(text.substr(start, position - start)));
+            start = position + separator.size();
+            position = text.find(separator, start);
+        } else {
+            position = text.find(separator, position + 1);
+        }
+    }
+    pieces.push_back(trimComponent(text.substr(start)));
+    return pieces;
+}
+
+} // namespace
+
+TreeControlView::TreeControlView(QWidget* parent)
+    : QTreeWidget(parent)
+    , m_nodeIcon(CGridControl::createRowIcon())
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSortingEnabled(false);
+    setExpandsOnDoubleClick(true);
+    setIconSize(QSize(16, 16));
+    setFrameShadow(QFrame::Sunken);
+    m_pObserver = ui::ObserverBridge::create(this, Model::getInstance().get());
+}
+
+// The bridge may outlive the view in the model's slot; it then drops calls.
+TreeControlView::~TreeControlView() = default;
+
+gc_ptr<ldapmodel::ModelObserver> TreeControlView::getObserver() const
+{
+    return m_pObserver;
+}
+
+// ---- indexes -----------------------------------------------------------------
+
+TreeControlView::ChildIndex& TreeControlView::childIndex(QTreeWidgetItem* parent)
+{
+    if (parent == nullptr || parent == invisibleRootItem())
+        return m_topLevelIndex;
+    return static_cast<TreeNode*>(parent)->index();
+}
+
+const TreeControlView::ChildIndex* TreeControlView::childIndex(const QTreeWidgetItem* parent) const
+{
+    if (parent == nullptr || parent == invisibleRootItem())
+        return &m_topLevelIndex;
+    return static_cast<const TreeNode*>(parent)->findIndex();
+}
+
+QTreeWidgetItem* TreeControlView::childByLabel(const QTreeWidgetItem* parent, const QString& label) const
+{
+    const ChildIndex* index = childIndex(parent);
+    if (index == nullptr)
+        return nullptr;
+    return index->nodes.value(indexKey(label), nullptr);
+}
+
+void TreeControlView::dropFromIndex(QTreeWidgetItem* parent, QTreeWidgetItem* node)
+{
+    ChildIndex& index = childIndex(parent);
+    const QString key = indexKey(node->text(0));
+    auto found = index.nodes.find(key);
+    if (found == index.nodes.end() || found.value() != node)
+        return;
+    index.nodes.erase(found);
+    if (!index.bDuplicates)
+        return;
+    // Another child may carry the same label since a rename.
+    QTreeWidgetItem* owner = parent != nullptr ? parent : invisibleRootItem();
+    for (int row = 0; row < owner->childCount(); ++row) {
+        QTreeWidgetItem* sibling = owner->child(row);
+        if (sibling != node && indexKey(sibling->text(0)) == key) {
+            index.nodes.insert(key, sibling);
+            break;
+        }
+    }
+}
+
+// ---- building ----------------------------------------------------------------
+
+int TreeControlView::buildTree(const std::vector<std::wstring>& paths, const std::wstring& separator)
+{
+    util::TraceScope trace(L"TreeControlView::buildTree");
+    DIRLOOK_GUARD(kSourceFile);
+    for (const std::wstring& path : paths)
+        insertPath(path, separator);
+    return 0;
+}
+
+QTreeWidgetItem* TreeControlView::insertPath(const std::wstring& path, const std::wstring& separator)
+{
+    QTreeWidgetItem* parent = nullptr;
+    for (const std::wstring& component : splitComponents(path, separator)) {
+        if (component.empty())
+            continue;
+        const QString label = QString::fromStdWString(component);
+        ChildIndex& index = childIndex(parent);
+        const QString key = indexKey(label);
+        QTreeWidgetItem* node = index.nodes.value(key, nullptr);
+        if (node == nullptr) {
+            node = new TreeNode(label);
+            index.nodes.insert(key, node);
+            if (parent != nullptr)
+                parent->addChild(node);
+            else
+                addTopLevelItem(node);
+        }
+        parent = node;
+    }
+    return parent;
+}
+
+void TreeControlView::deleteAllItems()
+{
+    clear();
+    m_topLevelIndex = ChildIndex();
+}
+
+// ---- nodes -------------------------------------------------------------------
+
+std::wstring TreeControlView::getDN(const QTreeWidgetItem* node) const
+{
+    std::wstring dn;
+    for (const QTreeWidgetItem* current = node; current != nullptr; current = current->parent()) {
+        if (!dn.empty())
+            dn += L',';
+        dn += current->text(0).toStdWString();
+    }
+    return dn;
+}
+
+QTreeWidgetItem* TreeControlView::findNode(const std::wstring& dn) const
+{
+    const std::vector<std::wstring> components = splitComponents(dn, L",");
+    const QTreeWidgetItem* node = nullptr;
+    bool any = false;
+    for (auto it = components.rbegin(); it != components.rend(); ++it) {
+        if (it->empty())
+            continue;
+        node = childByLabel(node, QString::fromStdWString(*it));
+        if (node == nullptr)
+            return nullptr;
+        any = true;
+    }
+    return any ? const_cast<QTreeWidgetItem*>(node) : nullptr;
+}
+
+int TreeControlView::deleteNode(const std::wstring& dn)
+{
+    util::TraceScope trace(L"TreeControlView::deleteNode");
+    DIRLOOK_GUARD(kSourceFile);
+    QTreeWidgetItem* node = findNode(dn);
+    if (node == nullptr)
+        return -1;
+    QTreeWidgetItem* parent = node->parent();
+    m_strRemovedParentDN = getDN(parent);
+    dropFromIndex(parent, node);
+    delete node;
+    return 0;
+}
+
+int TreeControlView::selectParent()
+{
+    if (m_strRemovedParentDN.empty())
+        return -1;
+    QTreeWidgetItem* parent = findNode(m_strRemovedParentDN);
+    if (parent == nullptr)
+        return -1;
+    setCurrentItem(parent);
+    scrollToItem(parent);
+    return 0;
+}
+
+int TreeControlView::renameNode(const std::wstring& dn, const std::wstring& newRDN)
+{
+    util::TraceScope trace(L"TreeControlView::renameNode");
+    DIRLOOK_GUARD(kSourceFile);
+    const QString label = QString::fromStdWString(trimComponent(newRDN));
+    QTreeWidgetItem* node = findNode(dn);
+    if (node == nullptr || label.isEmpty())
+        return -1;
+    QTreeWidgetItem* parent = node->parent();
+    dropFromIndex(parent, node);
+    node->setText(0, label);
+    ChildIndex& index = childIndex(parent);
+    const QString key = indexKey(label);
+    if (index.nodes.contains(key))
+        index.bDuplicates = true;
+    else
+        index.nodes.insert(key, node);
+    return 0;
+}
+
+int TreeControlView::sortSelectedNode()
+{
+    util::TraceScope trace(L"TreeControlView::sortSelectedNode");
+    return sortNode(currentItem());
+}
+
+int TreeControlView::sortNode(QTreeWidgetItem* node)
+{
+    DIRLOOK_GUARD(kSourceFile);
+    if (node == nullptr)
+        return -1;
+    // Direct children only; TreeNode's order ignores letter case.
+    node->sortChildren(0, Qt::AscendingOrder);
+    return 0;
+}
+
+void TreeControlView::removeChildNodes(QTreeWidgetItem* node)
+{
+    const QList<QTreeWidgetItem*> children = node->takeChildren();
+    static_cast<TreeNode*>(node)->dropIndex();
+    qDeleteAll(children);
+}
+
+// ---- model -------------------------------------------------------------------
+
+void TreeControlView::installTreeObserver()
+{
+    gc_ptr<Model> model = Model::getInstance();
+    if (model.get() != nullptr && model->getTreeObserver().get() != m_pObserver.get())
+        model->setTreeObserver(m_pObserver);
+}
+
+int TreeControlView::clickNode(QTreeWidgetItem* node)
+{
+    util::TraceScope trace(L"TreeControlView::clickNode");
+    DIRLOOK_GUARD(kSourceFile);
+    if (node == nullptr)
+        return -1;
+    setCurrentItem(node);
+    const std::wstring dn = getDN(node);
+    gc_ptr<Model> model = Model::getInstance();
+    if (model.get() == nullptr)
+        return -1;
+    const bool exists = model->entryExists(dn);
+    if (exists)
+        model->setActiveEntry(dn);
+    // The model's notifications may have rebuilt the tree.
+    node = findNode(dn);
+    if (node == nullptr)
+        return -1;
+    if (node->childCount() > 0) {
+        expandItem(node);
+        return 0;
+    }
+    if (dn.empty())
+        return 0;
+    if (exists)
+        removeChildNodes(node);
+    fetchChildren(dn);
+    if ((node = findNode(dn)) != nullptr)
+        expandItem(node);
+    return 0;
+}
+
+int TreeControlView::fetchChildren(const std::wstring& dn)
+{
+    util::TraceScope trace(L"TreeControlView::fetchChildren");
+    DIRLOOK_GUARD(kSourceFile);
+    gc_ptr<Model> model = Model::getInstance();
+    if (model.get() == nullptr)
+        return -1;
+    const int result = model->entryExists(dn) ? 0 : -1;
+    installTreeObserver();
+    Model& theModel = *model;
+    CProgressBar::runModal(this, theModel, [&theModel, &dn]() {
+        const int code = theModel.readChildren(dn);
+        // Without a session the model never reports the end; close the
+        // progress window here instead of leaving it open for good.
+        if (code < 0)
+            theModel.progressFinished();
+        return code;
+    }, true);
+    return result;
+}
+
+int TreeControlView::refreshSelectedNode()
+{
+    util::TraceScope trace(L"TreeControlView::refreshSelectedNode");
+    DIRLOOK_GUARD(kSourceFile);
+    QTreeWidgetItem* node = currentItem();
+    if (node == nullptr)
+        return -1;
+    m_strRefreshDN = getDN(node);
+    gc_ptr<Model> model = Model::getInstance();
+    if (model.get() == nullptr)
+        return -1;
+    if (model->entryExists(m_strRefreshDN)) {
+        if ((node = findNode(m_strRefreshDN)) != nullptr)
+            removeChildNodes(node);
+    }
+    const std::wstring dn = m_strRefreshDN;
+    const int result = fetchChildren(dn);
+    if ((node = findNode(dn)) != nullptr)
+        expandItem(node);
+    return result;
+}
+
+void TreeControlView::onEntryFound(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(kSourceFile);
+    insertPath(util::reverseCommaList(dn, L","), L",");
+}
+
+// ---- frame ---------------------------------------------------------------------
+
+CMainFrame* TreeControlView::mainFrame() const
+{
+    return CMainFrame::fromWidget(this);
+}
+
+CMainFrame* TreeControlView::requireMainFrame() const
+{
+    CMainFrame* frame = mainFrame();
+    if (frame == nullptr)
+        util::messageBox(L"Dirlook", L"No Frame window! Please restart the program",
+                         util::BoxIcon::Error, util::BoxButtons::Ok);
+    return frame;
+}
+
+void TreeControlView::runFrameCommand(int (CMainFrame::*handler)())
+{
+    if (CMainFrame* frame = requireMainFrame())
+        (frame->*handler)();
+}
+
+QMenu* TreeControlView::createNodeMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    auto add = [this, menu](const QString& text, const QKeySequence& keys,
+                            int (CMainFrame::*handler)()) {
+        QAction* action = menu->addAction(text);
+        if (!keys.isEmpty()) {
+            action->setShortcut(keys);
+            action->setShortcutContext(Qt::WidgetShortcut);
+        }
+        connect(action, &QAction::triggered, this, [this, handler]() { runFrameCommand(handler); });
+    };
+    add(QStringLiteral("&Search"), QKeySequence(Qt::CTRL | Qt::Key_F), &CMainFrame::OnEntrySearch);
+    add(QStringLiteral("View-&Modify"), QKeySequence(Qt::CTRL | Qt::Key_M), &CMainFrame::OnEntryModify);
+    add(QStringLiteral("&Add"), QKeySequence(Qt::CTRL | Qt::Key_A), &CMainFrame::OnEntryAdd);
+    add(QStringLiteral("&Rename"), QKeySequence(Qt::CTRL | Qt::Key_R), &CMainFrame::OnEntryRename);
+    add(QStringLiteral("&Delete"), QKeySequence(Qt::Key_Delete), &CMainFrame::OnEntryDelete);
+    menu->addSeparator();
+    add(QStringLiteral("&Import"), QKeySequence(Qt::CTRL | Qt::Key_I), &CMainFrame::OnLdifImport);
+    add(QStringLiteral("&Export"), QKeySequence(Qt::CTRL | Qt::Key_E), &CMainFrame::OnLdifExport);
+    menu->addSeparator();
+    add(QStringLiteral("Refresh"), QKeySequence(Qt::CTRL | Qt::Key_F5), &CMainFrame::OnTreeRefresh);
+    add(QStringLiteral("Search Props"), QKeySequence(Qt::CTRL | Qt::Key_S), &CMainFrame::OnSearchProperties);
+    add(QStringLiteral("S&ort"), QKeySequence(), &CMainFrame::OnTreeSort);
+    return menu;
+}
+
+QMenu* TreeControlView::createBackgroundMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    QAction* connectAction = menu->addAction(QStringLiteral("&Connect"));
+    connectAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connectAction->setShortcutContext(Qt::WidgetShortcut);
+    connect(connectAction, &QAction::triggered, this, [this]() { runFrameCommand(&CMainFrame::OnConnect); });
+    QAction* disconnectAction = menu->addAction(QStringLiteral("&Disconnect"));
+    disconnectAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    disconnectAction->setShortcutContext(Qt::WidgetShortcut);
+    connect(disconnectAction, &QAction::triggered, this, [this]() { runFrameCommand(&CMainFrame::OnDisconnect); });
+    return menu;
+}
+
+// ---- mouse and keyboard ----------------------------------------------------------
+
+bool TreeControlView::isOnLabel(const QModelIndex& index, const QPoint& position) const
+{
+    if (!index.isValid())
+        return false;
+    const QRect cell = visualRect(index);
+    const int labelWidth = iconSize().width() + 8 +
+                           fontMetrics().horizontalAdvance(index.data(Qt::DisplayRole).toString());
+    return cell.contains(position) && position.x() < cell.left() + labelWidth;
+}
+
+namespace {
+
+// Unexpected failures in the mouse and keyboard handling end in the
+// fatal-error report.
+template <class Body>
+void mouseGuarded(int line, Body&& body)
+{
+    DIRLOOK_GUARD(kSourceFile);
+    try {
+        body();
+    } catch (const std::exception&) {
+        util::reportErrorAndExit(kSourceFile, line, L"Problem with the mouse");
+    } catch (...) {
+        util::reportErrorAndExit(kSourceFile, line, L"Problem with the mouse");
+    }
+}
+
+} // namespace
+
+void TreeControlView::mousePressEvent(QMouseEvent* event)
+{
+    mouseGuarded(__LINE__, [this, event]() {
+        m_strPressedDN.clear();
+        m_bPressOnLabel = false;
+        const QPoint position = event->position().toPoint();
+        const QModelIndex index = indexAt(position);
+        if (event->button() == Qt::LeftButton && index.isValid()) {
+            const QRect cell = visualRect(index);
+            if (isOnLabel(index, position)) {
+                m_bPressOnLabel = true;
+                m_strPressedDN = getDN(itemFromIndex(index));
+            } else if (position.x() >= cell.left()) {
+                // Beside the label: the selection stays where it was.
+                event->accept();
+                return;
+            }
+        }
+        QTreeWidget::mousePressEvent(event);
+    });
+}
+
+void TreeControlView::mouseReleaseEvent(QMouseEvent* event)
+{
+    mouseGuarded(__LINE__, [this, event]() {
+        QTreeWidget::mouseReleaseEvent(event);
+        if (event->button() != Qt::LeftButton || !m_bPressOnLabel)
+            return;
+        m_bPressOnLabel = false;
+        const QPoint position = event->position().toPoint();
+        const QModelIndex index = indexAt(position);
+        QTreeWidgetItem* node = itemFromIndex(index);
+        if (node == nullptr || !isOnLabel(index, position) || getDN(node) != m_strPressedDN)
+            return;
+        clickNode(node);
+    });
+}
+
+void TreeControlView::keyPressEvent(QKeyEvent* event)
+{
+    mouseGuarded(__LINE__, [this, event]() {
+        if (event->key() == Qt::Key_Right && event->modifiers() == Qt::NoModifier) {
+            event->accept();
+            CMainFrame* frame = requireMainFrame();
+            if (frame == nullptr || frame->getRecordView() == nullptr)
+                return;
+            CListEntryAttributes* recordView = frame->getRecordView();
+            recordView->setFocus(Qt::TabFocusReason);
+            recordView->selectRow(0);
+            return;
+        }
+        if (event->key() == Qt::Key_Left && event->modifiers() == Qt::NoModifier) {
+            if (QTreeWidgetItem* node = currentItem()) {
+                gc_ptr<Model> model = Model::getInstance();
+                if (model.get() != nullptr)
+                    model->entryExists(getDN(node));
+            }
+        }
+        QTreeWidget::keyPressEvent(event);
+    });
+}
+
+void TreeControlView::contextMenuEvent(QContextMenuEvent* event)
+{
+    mouseGuarded(__LINE__, [this, event]() {
+        event->accept();
+        QPoint position = event->pos();
+        QTreeWidgetItem* node = nullptr;
+        if (event->reason() == QContextMenuEvent::Keyboard) {
+            node = currentItem();
+            if (node != nullptr)
+                position = visualItemRect(node).center();
+        } else {
+            node = itemAt(position);
+        }
+        std::unique_ptr<QMenu> menu;
+        if (node != nullptr) {
+            const std::wstring dn = getDN(node);
+            clickNode(node);
+            if (findNode(dn) == nullptr)
+                return;
+            menu.reset(createNodeMenu(this));
+        } else {
+            menu.reset(createBackgroundMenu(this));
+        }
+        menu->exec(viewport()->mapToGlobal(position));
+    });
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "ObserverBridge.h"
+
+#include "ModelObserver.h"
+#include "gc_ptr.h"
+
+#include <QIcon>
+#include <QTreeWidget>
+
+#include <string>
+#include <vector>
+
+class CMainFrame;
+class QMenu;
+
+// The directory tree: one node per DN component, top-level nodes first. A
+// node's DN is rebuilt from the labels on the way up. Children are read from
+// the server when a node is first clicked; the model reports them through
+// the view's observer (entry found).
+class TreeControlView : public QTreeWidget, public ui::ObserverTarget {
+    Q_OBJECT
+
+public:
+    explicit TreeControlView(QWidget* parent = nullptr);
+    ~TreeControlView() override;
+
+    // The observer for the model's tree slot.
+    memorylib::gc_ptr<ldapmodel::ModelObserver> getObserver() const;
+
+    // ---- building --------------------------------------------------------
+    // Inserts every path (components top-down, joined by separator).
+    int buildTree(const std::vector<std::wstring>& paths, const std::wstring& separator);
+    // Inserts one path, creating the missing nodes; components are trimmed
+    // and matched ignoring letter case, existing nodes are reused. The last
+    // node of the path, or null for a path without components.
+    QTreeWidgetItem* insertPath(const std::wstring& path, const std::wstring& separator = L",");
+    // Removes every node.
+    void deleteAllItems();
+
+    // ---- nodes -----------------------------------------------------------
+    // label, ",", parent's label, ... up to the top-level node.
+    std::wstring getDN(const QTreeWidgetItem* node) const;
+    // The node of a DN, or null.
+    QTreeWidgetItem* findNode(const std::wstring& dn) const;
+    // Removes the node of dn with its subtree and remembers its parent.
+    // 0, or -1 when there is no such node.
+    int deleteNode(const std::wstring& dn);
+    // Selects the parent of the node removed last. 0, or -1 when it has
+    // none (a top-level node was removed) or it is gone.
+    int selectParent();
+    // Gives the node of dn the label newRDN. 0 or -1.
+    int renameNode(const std::wstring& dn, const std::wstring& newRDN);
+    // Sorts the selected node's direct children by label, letter case
+    // ignored. 0, or -1 without a selected node.
+    int sortSelectedNode();
+    int sortNode(QTreeWidgetItem* node);
+
+    // ---- talking to the model ---------------------------------------------
+    // What a click on the node does: make its entry active, then expand it,
+    // reading its children from the server first when it has none yet.
+    int clickNode(QTreeWidgetItem* node);
+    // Reads the children of dn from the server into the tree, showing the
+    // progress window. 0, or -1 when the entry does not exist (the read is
+    // made all the same).
+    int fetchChildren(const std::wstring& dn);
+    // Reads the selected node's children again. -1 without a selected node.
+    int refreshSelectedNode();
+    // The DN of the node selected when the last refresh started.
+    const std::wstring& getRefreshDN() const { return m_strRefreshDN; }
+
+    // ---- context menus ------------------------------------------------------
+    // The menu over a node and the one over empty space; their actions raise
+    // the main frame's handlers.
+    QMenu* createNodeMenu(QWidget* parent);
+    QMenu* createBackgroundMenu(QWidget* parent);
+
+    const QIcon& nodeIcon() const { return m_nodeIcon; }
+
+    // ObserverTarget: the model found an entry (user-interface thread).
+    void onEntryFound(const std::wstring& dn) override;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+public:
+    // Children of one node (or the top-level nodes) by case-folded label;
+    // the first node inserted under a label keeps it.
+    struct ChildIndex {
+        QHash<QString, QTreeWidgetItem*> nodes;
+        // A rename gave two children the same label; removals then look
+        // for the other one.
+        bool bDuplicates = false;
+    };
+
+private:
+    CMainFrame* mainFrame() const;
+    // Shows "No Frame window! ..." when there is no frame.
+    CMainFrame* requireMainFrame() const;
+    void runFrameCommand(int (CMainFrame::*handler)());
+    // The icon or the text of the node's label at position (viewport).
+    bool isOnLabel(const QModelIndex& index, const QPoint& position) const;
+    void removeChildNodes(QTreeWidgetItem* node);
+    ChildIndex& childIndex(QTreeWidgetItem* parent);
+    const ChildIndex* childIndex(const QTreeWidgetItem* parent) const;
+    QTreeWidgetItem* childByLabel(const QTreeWidgetItem* parent, const QString& label) const;
+    void dropFromIndex(QTreeWidgetItem* parent, QTreeWidgetItem* node);
+    void installTreeObserver();
+
+    memorylib::gc_ptr<ui::ObserverBridge> m_pObserver;
+    QIcon m_nodeIcon;
+    // Each node keeps the index of its own children.
+    ChildIndex m_topLevelIndex;
+    std::wstring m_strRemovedParentDN;
+    std::wstring m_strRefreshDN;
+    // Node of the left-button press being handled, by DN.
+    std::wstring m_strPressedDN;
+    bool m_bPressOnLabel = false;
+};

@@ -68,10 +68,20 @@ util::Log& log()
 
 } // namespace
 
-gc_ptr<Model> Model::getInstance()
+gc_ptr<Model>& Model::holder()
 {
     static gc_ptr<Model> instance = new Model();
     return instance;
+}
+
+gc_ptr<Model> Model::getInstance()
+{
+    return holder();
+}
+
+Model& Model::instance()
+{
+    return *holder().getObject();
 }
 
 Model::Model()

@@ -35,6 +35,9 @@ public:
 
     // Creates the one instance on the first call.
     static memorylib::gc_ptr<Model> getInstance();
+    // The same object without taking a share. Handle counts are not atomic:
+    // observers called on the worker thread use this one.
+    static Model& instance();
 
     ~Model() override;
 
@@ -162,6 +165,8 @@ public:
 
 private:
     Model();
+    // The process-wide handle.
+    static memorylib::gc_ptr<Model>& holder();
 
     enum class WorkerKind { Children, Subtree };
     // What a worker needs, copied on the user-interface thread.

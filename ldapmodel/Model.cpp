@@ -739,10 +739,10 @@ int Model::removeEntry(const std::wstring& dn)
     return guardedStep(__LINE__, L"Cannot remove entry", [&] {
         if (!ensureConnected())
             return -1;
-        // The parent of the entry being deleted, which is the active entry's
-        // parent whenever the active entry is the one deleted.
+        // The parent of the entry being deleted (the active entry's parent
+        // whenever the active entry is the one deleted). Only a cached parent
+        // has a child list to update, so it is not read from the server.
         const std::wstring parentDN = parentOf(dn);
-        gc_ptr<LDAPEntry> parent = fetchEntry(parentDN);
         int code = m_pSession->deleteEntry(dn);
         if (code != 0) {
             reportLdapError(code, L"Remove Entry");
@@ -751,10 +751,7 @@ int Model::removeEntry(const std::wstring& dn)
         std::printf("%s entry deleted successfully.\n", util::toUtf8(dn).c_str());
         std::fflush(stdout);
         forgetEntry(dn);
-        if (parent.getObject() != nullptr) {
-            std::lock_guard<std::mutex> lock(m_cacheMutex);
-            parent->removeChild(dn);
-        }
+        withCachedEntry(parentDN, [&](LDAPEntry& parent) { parent.removeChild(dn); });
         return 0;
     });
 }

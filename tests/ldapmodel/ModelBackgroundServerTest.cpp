@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -69,8 +71,11 @@ class FrozenServer {
 public:
     FrozenServer() : m_pid(serverPid())
     {
-        if (m_pid > 0)
+        if (m_pid > 0) {
             ::kill(m_pid, SIGSTOP);
+            if (!waitAllThreadsStopped())
+                release();
+        }
     }
     ~FrozenServer() { release(); }
     void release()
@@ -82,6 +87,28 @@ public:
     bool frozen() const { return m_pid > 0; }
 
 private:
+    // SIGSTOP takes effect asynchronously, thread by thread.
+    bool waitAllThreadsStopped() const
+    {
+        const std::string tasks = "/proc/" + std::to_string(m_pid) + "/task";
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            bool allStopped = true;
+            std::error_code error;
+            for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+                std::ifstream stat(task.path() / "stat");
+                std::string line;
+                std::getline(stat, line);
+                std::string::size_type close = line.rfind(')');
+                if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'T')
+                    allStopped = false;
+            }
+            if (!error && allStopped)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
     pid_t m_pid;
 };
 

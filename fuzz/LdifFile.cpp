@@ -1,0 +1,116 @@
+// Imports arbitrary bytes as an LDIF file through a Model that cannot
+// connect (port 0), so every add fails at once and every record read goes
+// to the error file. That file, read again, must give the same records:
+// the records of the input up to the first one that cannot be read, without
+// those that hold nothing but a version line.
+#include "LDAPEntry.h"
+#include "LDAPLdifFile.h"
+#include "LdifRecordReader.h"
+#include "MessageBox.h"
+#include "Model.h"
+#include "gc_ptr.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using ldapmodel::LDAPEntry;
+using ldapmodel::LDAPLdifFile;
+using ldapmodel::LdifRecordReader;
+using ldapmodel::Model;
+using memorylib::gc_ptr;
+
+namespace {
+
+class QuietBoxes : public util::MessageBoxService {
+public:
+    util::BoxAnswer show(const util::MessageBoxRequest& request) override { return request.defaultButton; }
+};
+
+std::string g_directory;
+
+const std::string& directory()
+{
+    if (g_directory.empty()) {
+        char pattern[] = "/tmp/dirlook-fuzz-ldif-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr)
+            std::abort();
+        g_directory = pattern;
+        std::atexit([] { std::filesystem::remove_all(g_directory); });
+    }
+    return g_directory;
+}
+
+void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        std::abort();
+    std::size_t written = 0;
+    while (written < size) {
+        ssize_t count = ::write(fd, data + written, size - written);
+        if (count <= 0)
+            std::abort();
+        written += static_cast<std::size_t>(count);
+    }
+    ::close(fd);
+}
+
+std::vector<std::string> recordsOf(const LDAPLdifFile& file)
+{
+    std::vector<std::string> records;
+    file.readRecords([&](const std::string& record, const std::string&) {
+        records.push_back(record);
+        return true;
+    });
+    return records;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static QuietBoxes boxes;
+    util::setMessageBoxService(&boxes);
+    static Model& model = [] () -> Model& {
+        Model& instance = Model::instance();
+        instance.setHost(L"127.0.0.1");
+        instance.setPort(0);
+        return instance;
+    }();
+
+    const std::string input = directory() + "/input.ldif";
+    const std::string errors = directory() + "/errors.ldif";
+    writeFile(input, data, size);
+    writeFile(errors, nullptr, 0);
+
+    LDAPLdifFile file(std::wstring(input.begin(), input.end()));
+    file.setErrorFileName(std::wstring(errors.begin(), errors.end()));
+    file.setEntryPause(0);
+    int result = file.readEntries(model);
+
+    // What the error file should hold.
+    std::vector<std::string> expected;
+    for (const std::string& record : recordsOf(file)) {
+        gc_ptr<LDAPEntry> entry = new LDAPEntry();
+        bool readable = LdifRecordReader::createFromLdifString(*entry, record) == 0;
+        if (readable && entry->getDN().empty() && entry->getUserAttributeCount() == 0)
+            continue;
+        expected.push_back(record);
+        if (!readable)
+            break;
+    }
+    // Every add fails, so any record gives -1, as does a stop.
+    if (result != (expected.empty() ? 0 : -1))
+        std::abort();
+
+    LDAPLdifFile errorFile(std::wstring(errors.begin(), errors.end()));
+    if (recordsOf(errorFile) != expected)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,49 @@
+#include "DialogFrameCommands.h"
+
+#include "CListEntryAttributes.h"
+#include "CMainFrame.h"
+
+#include <QFontMetrics>
+#include <QMetaObject>
+#include <QWidget>
+
+namespace ui {
+
+int MainFrameCommands::runCommand(const char* handlerName)
+{
+    return invokeIntSlot(m_pFrame, handlerName);
+}
+
+void MainFrameCommands::setSelectionFromDialog(const std::wstring& name, const std::wstring& value,
+                                               int index, int row)
+{
+    if (m_pFrame == nullptr)
+        return;
+    // The row first: selecting it must not undo the hand-over.
+    if (CListEntryAttributes* view = m_pFrame->getRecordView())
+        view->selectRow(row);
+    m_pFrame->setSelectionFromDialog(name, value, index);
+}
+
+int invokeIntSlot(QObject* object, const char* handlerName)
+{
+    if (object == nullptr || handlerName == nullptr)
+        return -1;
+    int result = -1;
+    if (!QMetaObject::invokeMethod(object, handlerName, Qt::DirectConnection,
+                                   Q_RETURN_ARG(int, result)))
+        return -1;
+    return result;
+}
+
+QSize dialogUnits(const QWidget& widget, int width, int height)
+{
+    // A dialog unit is a quarter of the average character width across and
+    // an eighth of the character height down.
+    const QFontMetrics metrics(widget.font());
+    const int baseX = metrics.averageCharWidth();
+    const int baseY = metrics.height();
+    return QSize(width * baseX / 4, height * baseY / 8);
+}
+
+} // namespace ui

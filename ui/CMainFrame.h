@@ -26,12 +26,10 @@ class CListEntryStructuralAttributes;
 // The views reach the frame with CMainFrame::fromWidget(this); their context
 // menus call the frame's handlers. The frame uses these view operations:
 //   TreeControlView: deleteAllItems(), buildTree(paths, L","),
-//     refreshSelectedNode(), sortSelectedNode(), getObserver() (installed in
-//     the model's tree slot).
+//     refreshSelectedNode(), sortSelectedNode().
 //   CListEntryAttributes: init(), fill(), reset(),
 //     getSelection(name, value, index), selectRow(row).
-//   CListEntryStructuralAttributes: init(), reset(),
-//     setItemText(row, column, text) (column 0 inserts row), rowCount().
+//   CListEntryStructuralAttributes: init(), reset(), addEntryRows(entry).
 class CMainFrame : public QMainWindow, public ui::ObserverTarget {
     Q_OBJECT
 public:
@@ -125,8 +123,7 @@ private:
     QAction* addCommand(const QString& handlerName, const QString& label,
                         const QKeySequence& keys, const QString& prompt,
                         const QString& tooltip, const QIcon& icon, int (CMainFrame::*handler)());
-    void showHelp(const QString& anchor);
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showHelp(const QString& anchor, bool search);
     void showEvent(QShowEvent* event) override;
     void placeSplitters();
 

@@ -1,7 +1,61 @@
+// Dirlook: start-up and the message loop.
+
+#include "CMainFrame.h"
+#include "CommandIcons.h"
+#include "Directories.h"
+#include "FaultGuard.h"
+#include "Log.h"
+#include "MessageBox.h"
+#include "QtMessageBoxService.h"
+#include "Util.h"
+
 #include <QApplication>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+int run(QApplication& application)
+{
+    CMainFrame* frame = nullptr;
+    try {
+        DIRLOOK_GUARD(L"main.cpp");
+        frame = new CMainFrame;
+        frame->show();
+    } catch (const std::exception&) {
+        util::reportErrorAndExit(L"main.cpp", __LINE__, L"Critical error, can't start program.");
+    }
+    int result = 0;
+    try {
+        DIRLOOK_GUARD(L"main.cpp");
+        result = application.exec();
+    } catch (const std::exception&) {
+        util::reportErrorAndExit(L"main.cpp", __LINE__,
+                                 L"Critical error, the program will exit, now.");
+    }
+    delete frame;
+    return result;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    util::installFaultHandlers();
+    util::Log::getLog(L"ldapmodel")->write(L"Dirlook starts");
+
     QApplication application(argc, argv);
-    return 0;
+    ui::initApplicationLook();
+    QtMessageBoxService boxes;
+    util::setMessageBoxService(&boxes);
+
+    if (ldapmodel::Directories::currentWorkingDirectory().empty())
+        std::fputs("_getcwd error\n", stderr);
+    ldapmodel::Directories::initialize();
+
+    const int result = run(application);
+    util::setMessageBoxService(nullptr);
+    util::Log::getLog(L"ldapmodel")->write(L"Dirlook ends");
+    return result;
 }

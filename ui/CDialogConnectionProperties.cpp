@@ -1,0 +1,246 @@
+#include "CDialogConnectionProperties.h"
+
+#include "Directories.h"
+#include "FaultGuard.h"
+#include "Log.h"
+#include "MessageBox.h"
+#include "Server.h"
+#include "Trace.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <vector>
+
+using memorylib::gc_ptr;
+using ldapmodel::ConnectionFiles;
+using ldapmodel::ConnectionPropertyFile;
+
+namespace {
+
+QString wide(const std::wstring& text)
+{
+    return QString::fromStdWString(text);
+}
+
+// A profile name becomes a file name in the connections directory: it must
+// name a file there and nothing else.
+bool isUsableProfileName(const std::wstring& name)
+{
+    return !name.empty() && name != L"." && name != L".." && name.find(L'/') == std::wstring::npos
+           && name.find(L'\0') == std::wstring::npos;
+}
+
+} // namespace
+
+CDialogConnectionProperties::CDialogConnectionProperties(
+    const Values& values, bool newConnection, const gc_ptr<ConnectionFiles>& files, QWidget* parent)
+    : QDialog(parent), m_values(values), m_bNewConnection(newConnection), m_pConnectionFiles(files)
+{
+    DIRLOOK_GUARD(L"CDialogConnectionProperties.cpp");
+    util::TraceScope trace(L"CDialogConnectionProperties::CDialogConnectionProperties");
+    setObjectName(QStringLiteral("DialogConnectionProperties"));
+    setWindowTitle(QStringLiteral("Connection Properties"));
+
+    auto makeEdit = [this](const QString& name) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(name);
+        edit->setMaxLength(kMaxFieldLength);
+        edit->setMinimumWidth(320);
+        return edit;
+    };
+    m_pName = makeEdit(QStringLiteral("Name"));
+    m_pHost = makeEdit(QStringLiteral("Host"));
+    m_pPort = makeEdit(QStringLiteral("Port"));
+    m_pAnonymous = new QCheckBox(QStringLiteral("Anonymous"), this);
+    m_pAnonymous->setObjectName(QStringLiteral("Anonymous"));
+    m_pBaseDn = new QComboBox(this);
+    m_pBaseDn->setObjectName(QStringLiteral("BaseDn"));
+    m_pBaseDn->setEditable(true);
+    m_pBaseDn->setInsertPolicy(QComboBox::NoInsert);
+    m_pBaseDn->lineEdit()->setMaxLength(kMaxFieldLength);
+    m_pGetBaseDn = new QPushButton(QStringLiteral("Get Base DN"), this);
+    m_pGetBaseDn->setObjectName(QStringLiteral("GetBaseDn"));
+    m_pGetBaseDn->setToolTip(QStringLiteral("Get using initial data, to change save then try again"));
+    m_pGetBaseDn->setAutoDefault(false);
+    m_pUserDn = makeEdit(QStringLiteral("UserDn"));
+    m_pPassword = makeEdit(QStringLiteral("Password"));
+    m_pPassword->setEchoMode(QLineEdit::Password);
+    m_pSave = new QPushButton(QStringLiteral("&Save"), this);
+    m_pSave->setObjectName(QStringLiteral("Save"));
+    m_pSave->setDefault(true);
+    m_pCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    m_pCancel->setObjectName(QStringLiteral("Cancel"));
+    m_pCancel->setAutoDefault(false);
+
+    auto* baseRow = new QHBoxLayout;
+    baseRow->addWidget(m_pBaseDn, 1);
+    baseRow->addWidget(m_pGetBaseDn);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Name"), m_pName);
+    form->addRow(QStringLiteral("Host"), m_pHost);
+    form->addRow(QStringLiteral("Port"), m_pPort);
+    form->addRow(QString(), m_pAnonymous);
+    form->addRow(QStringLiteral("Base DN"), baseRow);
+    form->addRow(QStringLiteral("User DN"), m_pUserDn);
+    form->addRow(QStringLiteral("Password"), m_pPassword);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_pSave);
+    buttons->addWidget(m_pCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+
+    connect(m_pAnonymous, &QCheckBox::toggled, this,
+            [this](bool anonymous) { onAnonymousToggled(anonymous); });
+    connect(m_pGetBaseDn, &QPushButton::clicked, this, [this]() { OnGetBaseDn(); });
+    connect(m_pBaseDn, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
+        if (index >= 0)
+            m_values.baseDn = m_pBaseDn->itemText(index).toStdWString();
+    });
+    connect(m_pSave, &QPushButton::clicked, this, [this]() { OnSave(); });
+    connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    if (!m_bNewConnection) {
+        m_pActiveConnection = new ConnectionPropertyFile(ConnectionFiles::profilePath(m_values.name));
+        if (m_pActiveConnection->load() != -1) {
+            m_values.name = m_pActiveConnection->getName();
+            m_values.hostname = m_pActiveConnection->getHostName();
+            m_values.portnumber = m_pActiveConnection->getPortNumber();
+            m_values.baseDn = m_pActiveConnection->getBaseDn();
+            m_values.anonymous = m_pActiveConnection->getAnonymous();
+            m_values.userDn = m_pActiveConnection->getUserDn();
+            m_values.password = m_pActiveConnection->getUserPassword();
+        }
+    }
+    fillControls();
+}
+
+CDialogConnectionProperties::~CDialogConnectionProperties() = default;
+
+void CDialogConnectionProperties::fillControls()
+{
+    m_pName->setText(wide(m_values.name));
+    m_pHost->setText(wide(m_values.hostname));
+    m_pPort->setText(QString::number(m_values.portnumber));
+    m_pBaseDn->clear();
+    m_pBaseDn->addItem(wide(m_values.baseDn));
+    m_pBaseDn->setCurrentIndex(0);
+    m_pUserDn->setText(wide(m_values.userDn));
+    m_pPassword->setText(wide(m_values.password));
+    m_pAnonymous->setChecked(m_values.anonymous);
+    onAnonymousToggled(m_values.anonymous);
+    util::Log::getLog(L"ldapmodel")
+        ->write(L"CDialogConnectionProperties %s host %s port %d user %s", m_values.name.c_str(),
+                m_values.hostname.c_str(), m_values.portnumber, m_values.userDn.c_str());
+}
+
+void CDialogConnectionProperties::onAnonymousToggled(bool anonymous)
+{
+    // The typed user DN and password stay in the fields either way.
+    m_pUserDn->setReadOnly(anonymous);
+    m_pPassword->setReadOnly(anonymous);
+}
+
+int CDialogConnectionProperties::OnGetBaseDn()
+{
+    DIRLOOK_GUARD(L"CDialogConnectionProperties.cpp");
+    util::TraceScope trace(L"CDialogConnectionProperties::OnGetBaseDn");
+    gc_ptr<ldapmodel::Server> server = ldapmodel::Server::getInstance();
+    server->setHost(m_pHost->text().toStdWString());
+    bool ok = false;
+    const int port = m_pPort->text().trimmed().toInt(&ok);
+    server->setPort(ok ? port : 0);
+    std::vector<std::wstring> contexts;
+    if (server->getNamingContexts(contexts) != 0 || contexts.empty())
+        return 0;
+    m_pBaseDn->clear();
+    int added = 0;
+    for (const std::wstring& context : contexts) {
+        if (m_pBaseDn->count() >= m_pBaseDn->maxCount()) {
+            util::messageBox(L"No space", L"No space in combo", util::BoxIcon::Warning,
+                             util::BoxButtons::Ok);
+            break;
+        }
+        m_pBaseDn->addItem(wide(context));
+        ++added;
+    }
+    m_pBaseDn->setCurrentIndex(0);
+    m_values.baseDn = m_pBaseDn->itemText(0).toStdWString();
+    return added;
+}
+
+void CDialogConnectionProperties::readFields()
+{
+    m_values.name = m_pName->text().toStdWString();
+    m_values.hostname = m_pHost->text().toStdWString();
+    bool ok = false;
+    const int port = m_pPort->text().trimmed().toInt(&ok);
+    m_values.portnumber = ok ? port : 0;
+    const QString baseDn = m_pBaseDn->currentText();
+    if (!baseDn.isEmpty())
+        m_values.baseDn = baseDn.toStdWString();
+    m_values.userDn = m_pUserDn->text().toStdWString();
+    m_values.password = m_pPassword->text().toStdWString();
+    m_values.anonymous = m_pAnonymous->isChecked();
+}
+
+std::wstring CDialogConnectionProperties::getSavedFileName() const
+{
+    return ConnectionFiles::profilePath(m_values.name);
+}
+
+int CDialogConnectionProperties::OnSave()
+{
+    DIRLOOK_GUARD(L"CDialogConnectionProperties.cpp");
+    util::TraceScope trace(L"CDialogConnectionProperties::OnSave");
+    readFields();
+    if (!isUsableProfileName(m_values.name)) {
+        util::messageBox(L"Connection Properties",
+                         L"The connection name can't be empty or contain \"/\"",
+                         util::BoxIcon::Warning, util::BoxButtons::Ok);
+        return -1;
+    }
+    ldapmodel::Directories::ensureConnectionsDirectory();
+
+    gc_ptr<ConnectionPropertyFile> profile(
+        new ConnectionPropertyFile(ConnectionFiles::profilePath(m_values.name)));
+    profile->setName(m_values.name);
+    profile->setHostName(m_values.hostname);
+    profile->setPortNumber(m_values.portnumber);
+    profile->setBaseDn(m_values.baseDn);
+    profile->setAnonymous(m_values.anonymous);
+    profile->setUserDn(m_values.userDn);
+    profile->setUserPassword(m_values.password);
+    profile->setFilter(L"(|(objectclass=*))");
+    profile->setServerName(L"ServerName...");
+
+    if (m_bNewConnection) {
+        if (m_pConnectionFiles.get() == nullptr)
+            m_pConnectionFiles = new ConnectionFiles(
+                ldapmodel::Directories::getConnectionsDirectory(), ConnectionFiles::kPattern);
+        if (m_pConnectionFiles->exists(m_values.name)) {
+            util::messageBox(L"Connection exists",
+                             L"The connection already exists, please change the name",
+                             util::BoxIcon::Warning, util::BoxButtons::OkCancel);
+            return -1;
+        }
+    }
+    util::Log::getLog(L"ldapmodel")
+        ->write(L"CDialogConnectionProperties::OnSave %s host %s port %d user %s",
+                m_values.name.c_str(), m_values.hostname.c_str(), m_values.portnumber,
+                m_values.userDn.c_str());
+    profile->save();
+    m_pActiveConnection = profile;
+    done(SaveResult);
+    return 0;
+}

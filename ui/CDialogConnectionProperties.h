@@ -1,0 +1,87 @@
+#pragma once
+
+#include "ConnectionFiles.h"
+#include "ConnectionPropertyFile.h"
+#include "gc_ptr.h"
+
+#include <QDialog>
+
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// The profile editor ("Connection Properties"). A new profile starts from
+// the values it is given; an existing one is read from its file. "&Save"
+// writes the file under the name in the Name field and ends with SaveResult.
+class CDialogConnectionProperties : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int SaveResult = QDialog::Accepted;
+    // Longest text of an edit field.
+    static constexpr int kMaxFieldLength = 254;
+
+    struct Values {
+        std::wstring name;
+        std::wstring hostname;
+        int portnumber = 389;
+        std::wstring baseDn;
+        bool anonymous = true;
+        std::wstring userDn;
+        std::wstring password;
+    };
+
+    // files: the chooser's profiles (for the existence test of a new
+    // profile); an empty handle reads them afresh.
+    CDialogConnectionProperties(const Values& values, bool newConnection,
+                                const memorylib::gc_ptr<ldapmodel::ConnectionFiles>& files,
+                                QWidget* parent = nullptr);
+    ~CDialogConnectionProperties() override;
+
+    // The values as last taken from the fields (after Save) or the file.
+    const Values& getValues() const { return m_values; }
+    bool isNewConnection() const { return m_bNewConnection; }
+    // The profile file written by the last Save.
+    std::wstring getSavedFileName() const;
+
+    QLineEdit* getNameEdit() const { return m_pName; }
+    QLineEdit* getHostEdit() const { return m_pHost; }
+    QLineEdit* getPortEdit() const { return m_pPort; }
+    QCheckBox* getAnonymousCheck() const { return m_pAnonymous; }
+    QComboBox* getBaseDnCombo() const { return m_pBaseDn; }
+    QPushButton* getBaseDnButton() const { return m_pGetBaseDn; }
+    QLineEdit* getUserDnEdit() const { return m_pUserDn; }
+    QLineEdit* getPasswordEdit() const { return m_pPassword; }
+    QPushButton* getSaveButton() const { return m_pSave; }
+    QPushButton* getCancelButton() const { return m_pCancel; }
+
+    // Fills the base DN list with the naming contexts of the server in the
+    // Host and Port fields. The number of contexts added.
+    int OnGetBaseDn();
+    // 0 when the profile was written and the editor closed, -1 when it
+    // stays open.
+    int OnSave();
+
+private:
+    void fillControls();
+    void onAnonymousToggled(bool anonymous);
+    void readFields();
+
+    QLineEdit* m_pName = nullptr;
+    QLineEdit* m_pHost = nullptr;
+    QLineEdit* m_pPort = nullptr;
+    QCheckBox* m_pAnonymous = nullptr;
+    QComboBox* m_pBaseDn = nullptr;
+    QPushButton* m_pGetBaseDn = nullptr;
+    QLineEdit* m_pUserDn = nullptr;
+    QLineEdit* m_pPassword = nullptr;
+    QPushButton* m_pSave = nullptr;
+    QPushButton* m_pCancel = nullptr;
+
+    Values m_values;
+    bool m_bNewConnection;
+    memorylib::gc_ptr<ldapmodel::ConnectionFiles> m_pConnectionFiles;
+    memorylib::gc_ptr<ldapmodel::ConnectionPropertyFile> m_pActiveConnection;
+};

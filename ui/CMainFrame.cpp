@@ -1,0 +1,735 @@
+#include "CMainFrame.h"
+
+#include "CAboutDlg.h"
+#include "CDialogConnection.h"
+#include "CHelpWindow.h"
+#include "CListEntryAttributes.h"
+#include "CListEntryStructuralAttributes.h"
+#include "CommandIcons.h"
+#include "DialogService.h"
+#include "Directories.h"
+#include "FaultGuard.h"
+#include "Log.h"
+#include "MessageBox.h"
+#include "Trace.h"
+#include "TreeControlView.h"
+#include "Util.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <exception>
+
+using memorylib::gc_ptr;
+
+namespace {
+
+// The model keeps its first observer for the life of the process and sends
+// its notifications to that one alone, so the frames of a process share one
+// bridge, pointed at the newest frame.
+gc_ptr<ui::ObserverBridge>& frameObserver()
+{
+    static gc_ptr<ui::ObserverBridge> bridge;
+    return bridge;
+}
+
+// An unexpected failure in one of the frame's own steps: reported, and the
+// program goes on.
+void reportUnexpected(const std::wstring& text, const char* what)
+{
+    util::Log::getLog(L"ldapmodel")->write(L"CMainFrame unexpected failure: %s", text.c_str());
+    std::wstring detail = text;
+    if (what != nullptr && *what != '\0')
+        detail += L"\n" + util::fromUtf8(what);
+    util::messageBox(L"Exception", detail, util::BoxIcon::Error, util::BoxButtons::Ok);
+}
+
+QString wide(const std::wstring& text)
+{
+    return QString::fromStdWString(text);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::CMainFrame");
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowTitle(QStringLiteral("Dirlook"));
+    m_pModel = ldapmodel::Model::getInstance();
+
+    gc_ptr<ui::ObserverBridge>& bridge = frameObserver();
+    if (bridge.get() == nullptr) {
+        bridge = new ui::ObserverBridge(this, this, m_pModel.get());
+        m_pModel->addObserver(bridge);
+    } else {
+        bridge->retarget(this, this);
+    }
+
+    createViews();
+    createActions();
+    createMenus();
+    createToolBar();
+    createStatusBar();
+    resize(1100, 720);
+
+    FillTreeView();
+    getAction(QStringLiteral("OnViewToolbar"))->setChecked(true);
+    getAction(QStringLiteral("OnViewStatusBar"))->setChecked(true);
+}
+
+CMainFrame::~CMainFrame()
+{
+    gc_ptr<ui::ObserverBridge>& bridge = frameObserver();
+    if (bridge.get() != nullptr)
+        bridge->retarget(nullptr, nullptr);
+}
+
+CMainFrame* CMainFrame::fromWidget(const QWidget* widget)
+{
+    for (const QWidget* current = widget; current != nullptr;
+         current = current->parentWidget()) {
+        if (auto* frame = qobject_cast<CMainFrame*>(const_cast<QWidget*>(current)))
+            return frame;
+    }
+    return nullptr;
+}
+
+// ---- layout -----------------------------------------------------------------
+
+void CMainFrame::createViews()
+{
+    m_pMainSplitter = new QSplitter(Qt::Horizontal, this);
+    m_pMainSplitter->setObjectName(QStringLiteral("MainSplitter"));
+    m_pMainSplitter->setChildrenCollapsible(false);
+
+    m_pTreeView = new TreeControlView(m_pMainSplitter);
+    m_pTreeView->setObjectName(QStringLiteral("TreeView"));
+    m_pMainSplitter->addWidget(m_pTreeView);
+
+    m_pRightSplitter = new QSplitter(Qt::Vertical, m_pMainSplitter);
+    m_pRightSplitter->setObjectName(QStringLiteral("RightSplitter"));
+    m_pRightSplitter->setChildrenCollapsible(false);
+    m_pRecordView = new CListEntryAttributes(m_pRightSplitter);
+    m_pRecordView->setObjectName(QStringLiteral("RecordView"));
+    m_pRecordView->init();
+    m_pStructuralView = new CListEntryStructuralAttributes(m_pRightSplitter);
+    m_pStructuralView->setObjectName(QStringLiteral("StructuralView"));
+    m_pStructuralView->init();
+    m_pRightSplitter->addWidget(m_pRecordView);
+    m_pRightSplitter->addWidget(m_pStructuralView);
+    m_pMainSplitter->addWidget(m_pRightSplitter);
+
+    setCentralWidget(m_pMainSplitter);
+}
+
+QAction* CMainFrame::addCommand(const QString& handlerName, const QString& label,
+                                const QKeySequence& keys, const QString& prompt,
+                                const QString& tooltip, const QIcon& icon,
+                                int (CMainFrame::*handler)())
+{
+    auto* action = new QAction(icon, label, this);
+    action->setObjectName(handlerName);
+    if (!keys.isEmpty()) {
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    action->setStatusTip(prompt);
+    action->setToolTip(tooltip);
+    action->setIconVisibleInMenu(false);
+    connect(action, &QAction::triggered, this, [this, handler]() { (this->*handler)(); });
+    // Keys work even for commands that no menu or toolbar shows.
+    addAction(action);
+    m_actions[handlerName] = action;
+    return action;
+}
+
+void CMainFrame::createActions()
+{
+    using ui::commandIcon;
+    const QKeySequence none;
+    addCommand("OnConnect", "&Connect", QKeySequence("Ctrl+O"), "Connect to an LDAP server",
+               "Connect to an LDAP server", commandIcon("OnConnect"), &CMainFrame::OnConnect);
+    addCommand("OnDisconnect", "&Disconnect", QKeySequence("Ctrl+D"), "Disconnect from Server",
+               "Disconnect from Server", commandIcon("OnDisconnect"), &CMainFrame::OnDisconnect);
+    addCommand("OnLdifImport", "&Import", QKeySequence("Ctrl+I"), "Import LDIF file",
+               "Import LDIF file", commandIcon("OnLdifImport"), &CMainFrame::OnLdifImport);
+    addCommand("OnLdifExport", "&Export", QKeySequence("Ctrl+E"), "Export to LDIF file",
+               "Export to LDIF file", commandIcon("OnLdifExport"), &CMainFrame::OnLdifExport);
+    addCommand("OnFileExit", "E&xit", QKeySequence("Alt+F4"),
+               "Quit the application; prompts to save documents", "Exit", QIcon(),
+               &CMainFrame::OnFileExit);
+    addCommand("OnEntrySearch", "&Search", QKeySequence("Ctrl+F"), "Search the Directory",
+               "Search the directory", commandIcon("OnEntrySearch"), &CMainFrame::OnEntrySearch);
+    addCommand("OnEntryAdd", "&Add", QKeySequence("Ctrl+A"), "Add new entry", "Add new entry",
+               commandIcon("OnEntryAdd"), &CMainFrame::OnEntryAdd);
+    addCommand("OnEntryModify", "&Modify-View", QKeySequence("Ctrl+M"),
+               "View-Modify the current entry", "View-Modify entry", commandIcon("OnEntryModify"),
+               &CMainFrame::OnEntryModify);
+    addCommand("OnEntryView", "View", none, "View current entry", "View entry",
+               commandIcon("OnEntryView"), &CMainFrame::OnEntryView);
+    addCommand("OnEntryRename", "&Rename", QKeySequence("Ctrl+R"), "Rename the entry",
+               "Rename the entry", commandIcon("OnEntryRename"), &CMainFrame::OnEntryRename);
+    addCommand("OnEntryDelete", "&Delete", QKeySequence("Ctrl+Del"), "Delete the entry",
+               "Delete the entry", commandIcon("OnEntryDelete"), &CMainFrame::OnEntryDelete);
+    addCommand("OnSearchProperties", "Search Properties", QKeySequence("Ctrl+S"),
+               "Search limits parameters: records, timeout, values", "Search limits",
+               commandIcon("OnSearchProperties"), &CMainFrame::OnSearchProperties);
+    addCommand("OnEntryRefresh", "Refresh", QKeySequence("F5"),
+               "Refreshes the contents of the active entry", "Refresh Entry",
+               commandIcon("OnEntryRefresh"), &CMainFrame::OnEntryRefresh);
+    addCommand("OnTreeRefresh", "Refresh &Tree Node", QKeySequence("Ctrl+F5"),
+               "Refreshes the active branch of the tree", "Refresh tree",
+               commandIcon("OnTreeRefresh"), &CMainFrame::OnTreeRefresh);
+    addCommand("OnTreeSort", "S&ort", none, "Sort the entry names", "Sort entries",
+               commandIcon("OnTreeSort"), &CMainFrame::OnTreeSort);
+    addCommand("OnAttributeAdd", "&Add", QKeySequence("Alt+A"), "Add new attribute to this entry",
+               "Add new attribute", commandIcon("OnAttributeAdd"), &CMainFrame::OnAttributeAdd);
+    addCommand("OnAttributeDelete", "&Delete", QKeySequence("Alt+D"), "Delete the attribute",
+               "Delete the attribute", commandIcon("OnAttributeDelete"),
+               &CMainFrame::OnAttributeDelete);
+    addCommand("OnValueAdd", "&Add", QKeySequence("Shift+A"), "Add a new value to this attribute",
+               "Add new value", commandIcon("OnValueAdd"), &CMainFrame::OnValueAdd);
+    addCommand("OnValueModify", "&Modify-Save", QKeySequence("Shift+M"),
+               "Modify-Save to File this value", "Modify-Save the value",
+               commandIcon("OnValueModify"), &CMainFrame::OnValueModify);
+    addCommand("OnValueDelete", "&Delete", QKeySequence("Shift+D"), "Delete this value",
+               "Delete the value", commandIcon("OnValueDelete"), &CMainFrame::OnValueDelete);
+    // Value > Search runs the entry search.
+    addCommand("OnValueSearch", "&Search", QKeySequence("Shift+F"),
+               "Search value within attribute", "Search Value", commandIcon("OnValueSearch"),
+               &CMainFrame::OnEntrySearch);
+    addCommand("OnSchemaView", "&View", QKeySequence("Ctrl+Shift+S"), "Show the schema objects",
+               "Schema description", commandIcon("OnSchemaView"), &CMainFrame::OnSchemaView);
+    addCommand("OnHelpContents", "&Contents", QKeySequence("F1"), "Display the help contents",
+               "Display help content", commandIcon("OnHelpContents"),
+               &CMainFrame::OnHelpContents);
+    addCommand("OnHelpSearch", "Search Help", QKeySequence("F2"),
+               "Searches the help documentation", "Search help", QIcon(),
+               &CMainFrame::OnHelpSearch);
+    addCommand("OnHelpIndex", "Help Index", none, "Help Index", "Help index", QIcon(),
+               &CMainFrame::OnHelpIndex);
+    addCommand("OnAppAbout", "&About Dirlook", none,
+               "Display program information, version number and copyright", "About",
+               commandIcon("OnAppAbout"), &CMainFrame::OnAppAbout);
+    addCommand("OnViewToolbar", "&Toolbar", none, "Show or hide the toolbar", "Toggle ToolBar",
+               QIcon(), &CMainFrame::OnViewToolbar)
+        ->setCheckable(true);
+    addCommand("OnViewStatusBar", "&Status Bar", none, "Show or hide the status bar",
+               "Toggle StatusBar", QIcon(), &CMainFrame::OnViewStatusBar)
+        ->setCheckable(true);
+    // The View menu's own refresh items: same handlers; their keys belong to
+    // the Entry menu's items (one key, one action) and are only shown here.
+    addCommand("OnViewEntryRefresh", "Refresh &Entrry\tF5", none,
+               "Refreshes the contents of the active entry", "Refresh Entry", QIcon(),
+               &CMainFrame::OnEntryRefresh);
+    addCommand("OnViewTreeRefresh", "Refresh Tree &Node\tCtrl+F5", none,
+               "Refreshes the active branch of the tree", "Refresh tree", QIcon(),
+               &CMainFrame::OnTreeRefresh);
+}
+
+QAction* CMainFrame::getAction(const QString& handlerName) const
+{
+    auto found = m_actions.find(handlerName);
+    return found == m_actions.end() ? nullptr : found->second;
+}
+
+void CMainFrame::createMenus()
+{
+    QMenuBar* bar = menuBar();
+    auto add = [this](QMenu* menu, const char* handler) { menu->addAction(getAction(handler)); };
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    add(file, "OnConnect");
+    add(file, "OnDisconnect");
+    file->addSeparator();
+    add(file, "OnLdifImport");
+    add(file, "OnLdifExport");
+    file->addSeparator();
+    add(file, "OnFileExit");
+
+    QMenu* entry = bar->addMenu(QStringLiteral("&Entry"));
+    add(entry, "OnEntrySearch");
+    add(entry, "OnEntryAdd");
+    add(entry, "OnEntryModify");
+    add(entry, "OnEntryRename");
+    add(entry, "OnEntryDelete");
+    entry->addSeparator();
+    add(entry, "OnSearchProperties");
+    add(entry, "OnEntryRefresh");
+    add(entry, "OnTreeRefresh");
+
+    QMenu* attribute = bar->addMenu(QStringLiteral("A&ttribute"));
+    add(attribute, "OnAttributeAdd");
+    add(attribute, "OnAttributeDelete");
+
+    QMenu* value = bar->addMenu(QStringLiteral("Va&lue"));
+    add(value, "OnValueAdd");
+    add(value, "OnValueModify");
+    add(value, "OnValueDelete");
+    value->addSeparator();
+    add(value, "OnValueSearch");
+
+    QMenu* ldif = bar->addMenu(QStringLiteral("Ld&if"));
+    add(ldif, "OnLdifImport");
+    add(ldif, "OnLdifExport");
+
+    QMenu* schema = bar->addMenu(QStringLiteral("&Schema"));
+    add(schema, "OnSchemaView");
+
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    add(view, "OnViewToolbar");
+    add(view, "OnViewStatusBar");
+    view->addSeparator();
+    add(view, "OnViewEntryRefresh");
+    add(view, "OnViewTreeRefresh");
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    add(help, "OnHelpContents");
+    help->addSeparator();
+    add(help, "OnAppAbout");
+}
+
+void CMainFrame::createToolBar()
+{
+    m_pToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+    m_pToolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_pToolBar->setMovable(false);
+    m_pToolBar->setFloatable(false);
+    m_pToolBar->setIconSize(QSize(21, 21));
+    m_pToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    // Button order; an empty name is a separator.
+    static const char* const kButtons[] = {
+        "OnConnect",      "OnDisconnect",   "",
+        "OnLdifImport",   "OnLdifExport",   "OnTreeRefresh",     "OnTreeSort",
+        "",               "OnEntryRefresh", "OnEntryView",       "OnEntrySearch",
+        "OnEntryAdd",     "OnEntryModify",  "OnEntryRename",     "OnEntryDelete",
+        "",               "OnAttributeAdd", "OnAttributeDelete", "",
+        "OnValueAdd",     "OnValueModify",  "OnValueDelete",     "OnValueSearch",
+        "",               "OnSchemaView",   "OnSearchProperties", "",
+        "OnHelpContents", "OnAppAbout",
+    };
+    for (const char* name : kButtons) {
+        if (*name == '\0')
+            m_pToolBar->addSeparator();
+        else
+            m_pToolBar->addAction(getAction(QString::fromLatin1(name)));
+    }
+    addToolBar(Qt::TopToolBarArea, m_pToolBar);
+}
+
+void CMainFrame::createStatusBar()
+{
+    // "Ready" stands in the bar; a highlighted command's prompt covers it
+    // while the command is highlighted.
+    m_pStatusText = new QLabel(QStringLiteral("Ready"), this);
+    m_pStatusText->setObjectName(QStringLiteral("StatusText"));
+    statusBar()->addWidget(m_pStatusText, 1);
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_bSplittersPlaced) {
+        m_bSplittersPlaced = true;
+        placeSplitters();
+    }
+}
+
+void CMainFrame::placeSplitters()
+{
+    const int width = m_pMainSplitter->width();
+    const int treeWidth = static_cast<int>(width / 3.5);
+    m_pMainSplitter->setSizes({treeWidth, width - treeWidth});
+    const int height = m_pRightSplitter->height();
+    const int topHeight = static_cast<int>(height / 3.0 * 1.7);
+    m_pRightSplitter->setSizes({topHeight, height - topHeight});
+}
+
+// ---- shared steps ------------------------------------------------------------
+
+int CMainFrame::checkConnection()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (m_pModel->isConnected())
+        return 0;
+    util::messageBox(L"Warning", L"Not connected.", util::BoxIcon::Warning, util::BoxButtons::Ok);
+    return -1;
+}
+
+int CMainFrame::getSelection()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    std::wstring name;
+    std::wstring value;
+    int index = -1;
+    if (m_pRecordView->getSelection(name, value, index) != 0) {
+        util::messageBox(L"Delete Attribute", L"Please select an attribute, first",
+                         util::BoxIcon::Warning, util::BoxButtons::OkCancel);
+        return -1;
+    }
+    m_strActiveAttributeName = name;
+    m_strActiveAttributeValue = value;
+    m_iActiveAttributeValueIndex = index;
+    return index < 0 ? -1 : 0;
+}
+
+void CMainFrame::setSelectionFromDialog(const std::wstring& name, const std::wstring& value,
+                                        int index)
+{
+    m_strActiveAttributeName = name;
+    m_strActiveAttributeValue = value;
+    m_iActiveAttributeValueIndex = index;
+    m_bCommandFromDialog = true;
+}
+
+int CMainFrame::checkSelection()
+{
+    if (m_bCommandFromDialog) {
+        m_bCommandFromDialog = false;
+        return 0;
+    }
+    return getSelection();
+}
+
+void CMainFrame::returnFocusToTree()
+{
+    QMetaObject::invokeMethod(this, [this]() { OnSetTreeWindowFocus(); }, Qt::QueuedConnection);
+}
+
+// ---- view refills ---------------------------------------------------------------
+
+void CMainFrame::FillTreeView()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::FillTreeView");
+    m_pTreeView->deleteAllItems();
+    const std::vector<std::wstring> paths = m_pModel->getRootList();
+    m_pTreeView->buildTree(paths, L",");
+}
+
+void CMainFrame::FillStructuralView()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::FillStructuralView");
+    m_pStructuralView->reset();
+    gc_ptr<ldapmodel::LDAPEntry> entry = m_pModel->getActiveEntry();
+    if (entry.get() == nullptr || entry->getDN().empty())
+        return;
+    m_pStructuralView->addEntryRows(entry);
+}
+
+void CMainFrame::FillRecordView()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    m_pRecordView->fill();
+}
+
+void CMainFrame::disconnect()
+{
+    m_pTreeView->deleteAllItems();
+}
+
+void CMainFrame::updateFromModel(int kind)
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::updateFromModel");
+    switch (kind) {
+    case ldapmodel::MODEL_UPDATE_ALL:
+        FillStructuralView();
+        FillRecordView();
+        FillTreeView();
+        break;
+    case ldapmodel::MODEL_UPDATE_TREE:
+        FillTreeView();
+        break;
+    case ldapmodel::MODEL_UPDATE_OPERATIONAL:
+        FillStructuralView();
+        break;
+    case ldapmodel::MODEL_UPDATE_USER:
+        FillRecordView();
+        break;
+    case ldapmodel::MODEL_UPDATE_RESET:
+        disconnect();
+        m_pStructuralView->reset();
+        m_pRecordView->reset();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- connection ---------------------------------------------------------------------
+
+int CMainFrame::OnConnect()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnConnect");
+    CDialogConnection dialog(this);
+    if (ui::dialogs().exec(dialog) != CDialogConnection::ConnectResult)
+        return -1;
+
+    try {
+        if (m_pModel->isConnected())
+            m_pModel->disconnect();
+        disconnect();
+    } catch (const std::exception& e) {
+        reportUnexpected(L"Server error, can't disconnect\n. You may need to restart the program.",
+                         e.what());
+    }
+    setWindowTitle(QStringLiteral("Dirlook: Connecting... please wait"));
+    disconnect();
+    m_pStructuralView->reset();
+    m_pRecordView->reset();
+
+    m_strConnectionName = dialog.getConnectionName();
+    m_pModel->setHost(dialog.getHostname());
+    m_pModel->setPort(dialog.getPortnumber());
+    m_pModel->setBaseDN(dialog.getBaseDn());
+    m_pModel->setFilter(dialog.getFilter());
+    m_pModel->setBindDN(dialog.getUserDn());
+    m_pModel->setPassword(dialog.getPassword());
+    util::Log::getLog(L"ldapmodel")
+        ->write(L"CMainFrame::OnConnect %s %s/%d", m_strConnectionName.c_str(),
+                dialog.getHostname().c_str(), dialog.getPortnumber());
+
+    const int result = m_pModel->connect(dialog.getAnonymous());
+    if (result != 0) {
+        setWindowTitle(QStringLiteral("Dirlook: Not connected"));
+        return -1;
+    }
+    m_pTreeView->setFocus();
+    setWindowTitle(QStringLiteral("Dirlook: ") + wide(m_strConnectionName) + QStringLiteral(" ")
+                   + wide(dialog.getHostname()) + QStringLiteral("/")
+                   + QString::number(dialog.getPortnumber()) + QStringLiteral("/")
+                   + wide(dialog.getUserDn()));
+    return 0;
+}
+
+int CMainFrame::OnDisconnect()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnDisconnect");
+    if (checkConnection() != 0)
+        return -1;
+    try {
+        m_pModel->disconnect();
+        disconnect();
+    } catch (const std::exception& e) {
+        reportUnexpected(L"Server error, can't disconnect\n. You may need to restart the program.",
+                         e.what());
+    }
+    setWindowTitle(QStringLiteral("Dirlook: Not connected"));
+    return 0;
+}
+
+int CMainFrame::OnFileExit()
+{
+    close();
+    return 0;
+}
+
+// ---- entry, attribute, value, LDIF, search and schema commands -------------------
+
+int CMainFrame::OnLdifImport()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnLdifExport()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnEntrySearch()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnEntryAdd()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnEntryModify()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnEntryView()
+{
+    return OnEntryModify();
+}
+
+int CMainFrame::OnEntryRename()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnEntryDelete()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnSearchProperties()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnEntryRefresh()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnEntryRefresh");
+    return m_pModel->refreshActiveEntry(true);
+}
+
+int CMainFrame::OnTreeRefresh()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnTreeRefresh");
+    return m_pTreeView->refreshSelectedNode();
+}
+
+int CMainFrame::OnTreeSort()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    return m_pTreeView->sortSelectedNode();
+}
+
+int CMainFrame::OnAttributeAdd()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnAttributeDelete()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnValueAdd()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnValueModify()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnValueDelete()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+int CMainFrame::OnSchemaView()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    return -1;
+}
+
+// ---- help, about, view ---------------------------------------------------------------
+
+void CMainFrame::showHelp(const QString& anchor, bool search)
+{
+    CHelpWindow::showHelp(this, QString::fromStdWString(ldapmodel::Directories::getHelpDirectory()),
+                          anchor, search);
+}
+
+int CMainFrame::OnHelpContents()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    showHelp(QString(), false);
+    return 0;
+}
+
+int CMainFrame::OnHelpSearch()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    showHelp(QString(), true);
+    return 0;
+}
+
+int CMainFrame::OnHelpIndex()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    showHelp(QStringLiteral("index"), false);
+    return 0;
+}
+
+int CMainFrame::OnAppAbout()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    CAboutDlg about(this);
+    ui::dialogs().exec(about);
+    return 0;
+}
+
+int CMainFrame::OnViewToolbar()
+{
+    m_bToolbarVisible = !m_bToolbarVisible;
+    m_pToolBar->setVisible(m_bToolbarVisible);
+    getAction(QStringLiteral("OnViewToolbar"))->setChecked(m_bToolbarVisible);
+    return 0;
+}
+
+int CMainFrame::OnViewStatusBar()
+{
+    const bool show = statusBar()->isHidden();
+    statusBar()->setVisible(show);
+    getAction(QStringLiteral("OnViewStatusBar"))->setChecked(show);
+    return 0;
+}
+
+int CMainFrame::OnSetTreeWindowFocus()
+{
+    if (m_pTreeView != nullptr)
+        m_pTreeView->setFocus();
+    return 0;
+}

@@ -480,8 +480,6 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     m_background.setBaseDN(base);
     m_background.setMessageId(messageId);
     m_background.setLastResult(code);
-    m_background.setRunning(true);
-    m_iAbandonResult.store(0);
     // The worker gets copies of what it needs; it reads no field of the
     // model the user-interface thread may write meanwhile.
     WorkerJob job;
@@ -490,8 +488,21 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     job.session = code == 0 ? session : nullptr;
     job.messageId = messageId;
     job.sizeLimit = m_uSizeLimit;
-    m_background.startWorker([this, job] { runSearchWorker(job); });
+    launchWorker([this, job] { runSearchWorker(job); });
     return code;
+}
+
+void Model::launchWorker(std::function<void()> body)
+{
+    m_iAbandonResult.store(0);
+    m_background.setRunning(true);
+    m_background.startWorker([this, body = std::move(body)] {
+        DIRLOOK_GUARD(L"Model");
+        body();
+        m_background.setEnding(true);
+        progressFinished();
+        m_background.clear();
+    });
 }
 
 void Model::ensureCachedOnWorker(LdapSession& session, const std::wstring& dn, unsigned int sizeLimit)
@@ -514,7 +525,6 @@ void Model::ensureCachedOnWorker(LdapSession& session, const std::wstring& dn, u
 
 void Model::runSearchWorker(const WorkerJob& job)
 {
-    DIRLOOK_GUARD(L"Model");
     m_background.resetProgressCount();
     const std::wstring parentKey = storedForm(job.baseDN);
     if (job.session != nullptr) {
@@ -569,10 +579,6 @@ void Model::runSearchWorker(const WorkerJob& job)
             }
         }
     }
-
-    m_background.setEnding(true);
-    progressFinished();
-    m_background.clear();
 }
 
 int Model::stopBackground()

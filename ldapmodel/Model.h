@@ -206,6 +206,10 @@ private:
     int startBackgroundSearch(WorkerKind kind, const std::wstring& base, int scope,
                               const std::wstring& filter,
                               const std::vector<std::wstring>& attributes, bool reportStart);
+    // Starts body as the background operation (claimed first with
+    // claimBackground); afterwards the worker tells the progress observer
+    // finished and clears the state.
+    void launchWorker(std::function<void()> body);
     void runSearchWorker(const WorkerJob& job);
     // Worker side of getEntry: reads and files the entry unless cached,
     // taking no share of an entry the user-interface thread can reach.

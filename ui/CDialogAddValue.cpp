@@ -1,0 +1,9 @@
+#include "CDialogAddValue.h"
+
+CDialogAddValue::CDialogAddValue(QWidget* parent)
+    : CDialogValueBase(QStringLiteral("Add value"), false, L"DialogAddValue", parent)
+{
+    setObjectName(QStringLiteral("DialogAddValue"));
+}
+
+CDialogAddValue::~CDialogAddValue() = default;

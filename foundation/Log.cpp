@@ -74,12 +74,8 @@ Log::Log()
 
 memorylib::gc_ptr<Log> Log::getLog(const std::wstring& /*category*/)
 {
-    // Created on first use and held by a share of its own, so it is never deleted.
-    static Log* const instance = [] {
-        Log* log = new Log();
-        log->addRef();
-        return log;
-    }();
+    // Created on first use and never deleted (its handles do not count).
+    static Log* const instance = new Log();
     return memorylib::gc_ptr<Log>(instance);
 }
 

@@ -23,6 +23,11 @@ public:
 
     bool isEnabled() const { return m_bEnabled; }
 
+    // The logger lives as long as the process and is used from the worker
+    // thread too, so its handles do not count: no unguarded shared counter.
+    void addRef() override {}
+    void release() override {}
+
 private:
     Log();
     std::ofstream m_stream;

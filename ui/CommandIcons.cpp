@@ -22,9 +22,9 @@ struct CommandImage {
 };
 
 const CommandImage kImages[] = {
-    {"OnConnect", {"network-connect", "network-wired", "network-transmit-receive"},
+    {"OnConnect", {"network-connect", "network-transmit-receive", "network-wired"},
      QStyle::SP_DriveNetIcon},
-    {"OnDisconnect", {"network-disconnect", "network-wired-disconnected", "network-offline"},
+    {"OnDisconnect", {"network-disconnect", "network-offline", "network-wired-disconnected"},
      QStyle::SP_BrowserStop},
     {"OnLdifImport", {"document-import", "document-open"}, QStyle::SP_DialogOpenButton},
     {"OnLdifExport", {"document-export", "document-save-as"}, QStyle::SP_DialogSaveButton},
@@ -42,7 +42,7 @@ const CommandImage kImages[] = {
     {"OnAttributeDelete", {"list-remove"}, QStyle::SP_DialogDiscardButton},
     {"OnValueAdd", {"edit-paste"}, QStyle::SP_ArrowRight},
     {"OnValueModify", {"document-save"}, QStyle::SP_DialogSaveButton},
-    {"OnValueDelete", {"edit-clear", "edit-cut"}, QStyle::SP_DialogCancelButton},
+    {"OnValueDelete", {"edit-cut", "edit-clear"}, QStyle::SP_DialogCancelButton},
     {"OnValueSearch", {"edit-find-replace"}, QStyle::SP_FileDialogContentsView},
     {"OnSchemaView", {"accessories-dictionary", "x-office-address-book"},
      QStyle::SP_FileDialogListView},

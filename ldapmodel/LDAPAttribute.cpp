@@ -1,6 +1,7 @@
 #include "LDAPAttribute.h"
 
 #include "FaultGuard.h"
+#include "LdifRecordWriter.h"
 #include "ValueKind.h"
 
 namespace ldapmodel {
@@ -96,6 +97,12 @@ std::wstring LDAPAttribute::toString() const
         text += L",\n\t\t";
     }
     return text;
+}
+
+std::string LDAPAttribute::toLdif(int lineWidth) const
+{
+    DIRLOOK_GUARD(L"LDAPAttribute");
+    return LdifRecordWriter::attributeText(*this, lineWidth);
 }
 
 } // namespace ldapmodel

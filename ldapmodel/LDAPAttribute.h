@@ -52,6 +52,9 @@ public:
 
     // "[LDAPAttribute:name=<name><state word>\n\t\t" then "<value>,\n\t\t" per value.
     std::wstring toString() const;
+    // One LDIF line per value, folded to the width (at least 50); "" without
+    // values.
+    std::string toLdif(int lineWidth) const;
 
 private:
     std::wstring m_strName;

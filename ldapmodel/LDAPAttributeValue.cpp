@@ -1,6 +1,7 @@
 #include "LDAPAttributeValue.h"
 
 #include "FaultGuard.h"
+#include "LdifRecordWriter.h"
 #include "MessageBox.h"
 #include "Trace.h"
 #include "Util.h"
@@ -197,6 +198,18 @@ int LDAPAttributeValue::saveToFile(const std::wstring& path) const
     DIRLOOK_GUARD(L"LDAPAttributeValue");
     util::TraceScope trace(L"LDAPAttributeValue::saveToFile");
     return writeWholeFile(path, m_pBuffer.get(), m_uLength);
+}
+
+std::string LDAPAttributeValue::toLdifText(const std::wstring& attributeName, int lineWidth) const
+{
+    DIRLOOK_GUARD(L"LDAPAttributeValue");
+    return LdifRecordWriter::valueTextForm(*this, attributeName, lineWidth);
+}
+
+std::string LDAPAttributeValue::toLdifBase64(const std::wstring& attributeName, int lineWidth) const
+{
+    DIRLOOK_GUARD(L"LDAPAttributeValue");
+    return LdifRecordWriter::valueBase64Form(*this, attributeName, lineWidth);
 }
 
 } // namespace ldapmodel

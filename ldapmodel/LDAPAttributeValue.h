@@ -49,6 +49,12 @@ public:
     // Any byte of 0x80 or above.
     bool containsNonAscii() const;
 
+    // The value's LDIF line under the attribute name, folded to the width
+    // (at least 50): "name: " and the text in ISO-8859-1, or "name:: " and
+    // the bytes in Base64.
+    std::string toLdifText(const std::wstring& attributeName, int lineWidth) const;
+    std::string toLdifBase64(const std::wstring& attributeName, int lineWidth) const;
+
     // 0, or -1 leaving the value unchanged.
     int loadFromFile(const std::wstring& path);
     // 0, or -1 (an empty value writes no file).

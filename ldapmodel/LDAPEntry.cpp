@@ -3,6 +3,8 @@
 #include "FaultGuard.h"
 #include "LdapErrorReport.h"
 #include "LdapSession.h"
+#include "LdifRecordReader.h"
+#include "LdifRecordWriter.h"
 #include "Log.h"
 #include "Trace.h"
 #include "Util.h"
@@ -141,6 +143,33 @@ bool LDAPEntry::readFromServer(LdapSession& session, unsigned int sizeLimit)
     m_operationalAttributes = std::move(operationalAttributes);
     m_bOld = false;
     return true;
+}
+
+std::string LDAPEntry::toLdif(int lineWidth) const
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    return LdifRecordWriter::entryRecord(*this, lineWidth);
+}
+
+std::wstring LDAPEntry::toLdifText() const
+{
+    DIRLOOK_GUARD(L"LDAPEntry");
+    return LdifRecordWriter::entryRecordText(*this);
+}
+
+int LDAPEntry::createFromLdifString(const std::string& record)
+{
+    return LdifRecordReader::createFromLdifString(*this, record);
+}
+
+int LDAPEntry::splitLdifStringInLines(const std::string& record, std::vector<std::string>& lines)
+{
+    return LdifRecordReader::splitLdifStringInLines(record, lines);
+}
+
+int LDAPEntry::readLdifLine(const std::string& line)
+{
+    return LdifRecordReader::readLdifLine(*this, line);
 }
 
 } // namespace ldapmodel

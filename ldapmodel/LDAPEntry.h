@@ -66,6 +66,20 @@ public:
     // the entry at this DN. Failures are reported; false then.
     bool readFromServer(LdapSession& session, unsigned int sizeLimit);
 
+    // LDIF (see LdifRecordWriter and LdifRecordReader).
+    // The record: DN line and the user attributes' values, folded to the width.
+    std::string toLdif(int lineWidth) const;
+    // The record at width 70, each byte as one character.
+    std::wstring toLdifText() const;
+    // Fills this new, empty entry from one record. 0, or -1 at the first
+    // line that fails.
+    int createFromLdifString(const std::string& record);
+    // Unfolds a record into its logical lines. -1 for an empty record or
+    // one without a line feed.
+    static int splitLdifStringInLines(const std::string& record, std::vector<std::string>& lines);
+    // Takes one logical line into the entry. 0 or -1.
+    int readLdifLine(const std::string& line);
+
 private:
     std::wstring m_strParentDN;
     std::vector<std::wstring> m_childDNs;

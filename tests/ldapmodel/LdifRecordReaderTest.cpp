@@ -253,3 +253,26 @@ TEST(LdifRecordReaderTest, FirstFailingLineEndsTheRecord)
 }
 
 } // namespace
+
+namespace {
+
+TEST(LdifRecordReaderTest, EntryReadsThroughTheReader)
+{
+    gc_ptr<LDAPEntry> entry = new LDAPEntry();
+    ASSERT_EQ(entry->createFromLdifString(kRecord), 0);
+    gc_ptr<LDAPEntry> direct = new LDAPEntry();
+    ASSERT_EQ(LdifRecordReader::createFromLdifString(*direct, kRecord), 0);
+    EXPECT_EQ(contentOf(*entry), contentOf(*direct));
+
+    std::vector<std::string> lines;
+    EXPECT_EQ(LDAPEntry::splitLdifStringInLines("dn: a\n b\n", lines), 0);
+    EXPECT_EQ(lines, std::vector<std::string>{"dn: ab"});
+    EXPECT_EQ(LDAPEntry::splitLdifStringInLines("", lines), -1);
+
+    gc_ptr<LDAPEntry> single = new LDAPEntry();
+    EXPECT_EQ(single->readLdifLine("cn: x"), 0);
+    EXPECT_EQ(single->readLdifLine("-"), -1);
+    EXPECT_EQ(single->getAttribute(L"cn")->getValue(0)->toString(), L"x");
+}
+
+} // namespace

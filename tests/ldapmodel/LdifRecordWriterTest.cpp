@@ -255,3 +255,22 @@ TEST(LdifRecordWriterTest, RecordTextIsTheRecordAtWidth70AsLatin1)
 }
 
 } // namespace
+
+namespace {
+
+TEST(LdifRecordWriterTest, RecordClassesWriteThroughTheWriter)
+{
+    gc_ptr<LDAPEntry> entry = entryWith(L"cn=Jos\u00E9,o=x", {{L"description", bytes(std::string(100, 'q'))},
+                                                            {L"cn", text(L"caf\u00E9")}});
+    EXPECT_EQ(entry->toLdif(78), LdifRecordWriter::entryRecord(*entry, 78));
+    EXPECT_EQ(entry->toLdif(70), "dn: cn=Jos\xE9,o=x\ndescription: " + std::string(57, 'q') + "\n " +
+                                     std::string(43, 'q') + "\ncn:: Y2Fmw6k=\n");
+    EXPECT_EQ(entry->toLdifText(), util::fromAnsi(entry->toLdif(70)));
+    EXPECT_EQ(entry->getAttribute(L"cn")->toLdif(78), "cn:: Y2Fmw6k=\n");
+    EXPECT_EQ(LDAPAttribute(L"cn", ldapmodel::VALUEKIND_UNKNOWN).toLdif(78), "");
+    gc_ptr<LDAPAttributeValue> value = text(L"caf\u00E9");
+    EXPECT_EQ(value->toLdifText(L"cn", 78), "cn: caf\xE9\n");
+    EXPECT_EQ(value->toLdifBase64(L"cn", 78), "cn:: Y2Fmw6k=\n");
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace ldapmodel {
 
@@ -31,20 +32,20 @@ public:
     bool isNoUserModification() const { return m_bNoUserModification; }
     const std::wstring& getUsage() const { return m_strUsage; }
 
-    void setOid(const std::wstring& value) { m_strOid = value; }
-    void setName(const std::wstring& value) { m_strName = value; }
-    void setDescription(const std::wstring& value) { m_strDescription = value; }
+    void setOid(std::wstring value) { m_strOid = std::move(value); }
+    void setName(std::wstring value) { m_strName = std::move(value); }
+    void setDescription(std::wstring value) { m_strDescription = std::move(value); }
     void setObsolete(bool value) { m_bObsolete = value; }
-    void setSuperior(const std::wstring& value) { m_strSuperior = value; }
-    void setEqualityRule(const std::wstring& value) { m_strEqualityRule = value; }
-    void setOrderingRule(const std::wstring& value) { m_strOrderingRule = value; }
-    void setSubstringRule(const std::wstring& value) { m_strSubstringRule = value; }
-    void setSyntaxOid(const std::wstring& value) { m_strSyntaxOid = value; }
+    void setSuperior(std::wstring value) { m_strSuperior = std::move(value); }
+    void setEqualityRule(std::wstring value) { m_strEqualityRule = std::move(value); }
+    void setOrderingRule(std::wstring value) { m_strOrderingRule = std::move(value); }
+    void setSubstringRule(std::wstring value) { m_strSubstringRule = std::move(value); }
+    void setSyntaxOid(std::wstring value) { m_strSyntaxOid = std::move(value); }
     void setSyntaxLength(std::int32_t value) { m_iSyntaxLength = value; }
     void setCollective(bool value) { m_bCollective = value; }
     void setSingleValued(bool value) { m_bSingleValued = value; }
     void setNoUserModification(bool value) { m_bNoUserModification = value; }
-    void setUsage(const std::wstring& value) { m_strUsage = value; }
+    void setUsage(std::wstring value) { m_strUsage = std::move(value); }
 
 private:
     std::wstring m_strOid;

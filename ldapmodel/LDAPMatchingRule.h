@@ -3,6 +3,7 @@
 #include "RefCount.h"
 
 #include <string>
+#include <utility>
 
 namespace ldapmodel {
 
@@ -22,11 +23,11 @@ public:
     // The word after SYNTAX as written.
     const std::wstring& getSyntaxOid() const { return m_strSyntaxOid; }
 
-    void setOid(const std::wstring& value) { m_strOid = value; }
-    void setName(const std::wstring& value) { m_strName = value; }
-    void setDescription(const std::wstring& value) { m_strDescription = value; }
+    void setOid(std::wstring value) { m_strOid = std::move(value); }
+    void setName(std::wstring value) { m_strName = std::move(value); }
+    void setDescription(std::wstring value) { m_strDescription = std::move(value); }
     void setObsolete(bool value) { m_bObsolete = value; }
-    void setSyntaxOid(const std::wstring& value) { m_strSyntaxOid = value; }
+    void setSyntaxOid(std::wstring value) { m_strSyntaxOid = std::move(value); }
 
 private:
     std::wstring m_strOid;

@@ -3,6 +3,7 @@
 #include "RefCount.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ldapmodel {
@@ -31,12 +32,12 @@ public:
     void copyMustList(std::vector<std::wstring>& names) const;
     void copyMayList(std::vector<std::wstring>& names) const;
 
-    void setOid(const std::wstring& value) { m_strOid = value; }
-    void setName(const std::wstring& value) { m_strName = value; }
-    void setDescription(const std::wstring& value) { m_strDescription = value; }
+    void setOid(std::wstring value) { m_strOid = std::move(value); }
+    void setName(std::wstring value) { m_strName = std::move(value); }
+    void setDescription(std::wstring value) { m_strDescription = std::move(value); }
     void setObsolete(bool value) { m_bObsolete = value; }
-    void setSuperior(const std::wstring& value) { m_strSuperior = value; }
-    void setKind(const std::wstring& value) { m_strKind = value; }
+    void setSuperior(std::wstring value) { m_strSuperior = std::move(value); }
+    void setKind(std::wstring value) { m_strKind = std::move(value); }
     std::vector<std::wstring>& mustList() { return m_listMust; }
     std::vector<std::wstring>& mayList() { return m_listMay; }
 

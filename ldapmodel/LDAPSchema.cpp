@@ -9,11 +9,57 @@
 
 #include <ldap.h>
 
+#include <cstring>
+
 namespace ldapmodel {
 
 namespace {
 
 const wchar_t* const READ_SCHEMA_DN = L"Read schema DN";
+
+// A description value: its bytes up to the first zero byte when they are
+// all ASCII (parsed as they are), otherwise the value decoded from UTF-8.
+class DescriptionText {
+public:
+    explicit DescriptionText(const LDAPAttributeValue& value)
+    {
+        const char* bytes = value.getBytes();
+        if (bytes == nullptr)
+            return;
+        std::size_t length = value.getLength();
+        const void* zero = std::memchr(bytes, 0, length);
+        if (zero != nullptr)
+            length = static_cast<std::size_t>(static_cast<const char*>(zero) - bytes);
+        std::uint64_t high = 0;
+        std::size_t i = 0;
+        for (; i + 8 <= length; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i, sizeof(word));
+            high |= word;
+        }
+        for (; i < length; ++i)
+            high |= static_cast<unsigned char>(bytes[i]);
+        if ((high & 0x8080808080808080ULL) == 0) {
+            m_ascii = std::string_view(bytes, length);
+        } else {
+            m_wide = value.toString();
+            m_bWide = true;
+        }
+    }
+
+    template <class Element>
+    int parse(int (*parseWide)(const memorylib::gc_ptr<Element>&, const std::wstring&),
+              int (*parseAscii)(const memorylib::gc_ptr<Element>&, std::string_view),
+              const memorylib::gc_ptr<Element>& element) const
+    {
+        return m_bWide ? parseWide(element, m_wide) : parseAscii(element, m_ascii);
+    }
+
+private:
+    std::string_view m_ascii;
+    std::wstring m_wide;
+    bool m_bWide = false;
+};
 
 } // namespace
 
@@ -69,31 +115,37 @@ int LDAPSchema::load(LdapSession& session, const std::wstring& schemaDn)
 
 void LDAPSchema::addDefinitions(const std::vector<memorylib::gc_ptr<LDAPAttribute>>& attributes)
 {
+    using Parser = LDAPSchemaStrategyParser;
     for (const auto& attribute : attributes) {
         const std::wstring name = attribute->getName();
         const auto& values = attribute->getValues();
         if (equalsIgnoreCase(name, L"attributeTypes")) {
+            reserveAttributeTypes(values.size());
             for (const auto& value : values) {
                 memorylib::gc_ptr<LDAPAttributeType> element(new LDAPAttributeType());
-                LDAPSchemaStrategyParser::parseAttributeType(element, value->toString());
+                DescriptionText(*value).parse(&Parser::parseAttributeType, &Parser::parseAttributeType,
+                                              element);
                 addAttributeType(element);
             }
         } else if (equalsIgnoreCase(name, L"objectClasses")) {
+            reserveObjectClasses(values.size());
             for (const auto& value : values) {
                 memorylib::gc_ptr<LDAPObjectClass> element(new LDAPObjectClass());
-                LDAPSchemaStrategyParser::parseObjectClass(element, value->toString());
+                DescriptionText(*value).parse(&Parser::parseObjectClass, &Parser::parseObjectClass,
+                                              element);
                 addObjectClass(element);
             }
         } else if (equalsIgnoreCase(name, L"matchingRules")) {
             for (const auto& value : values) {
                 memorylib::gc_ptr<LDAPMatchingRule> element(new LDAPMatchingRule());
-                LDAPSchemaStrategyParser::parseMatchingRule(element, value->toString());
+                DescriptionText(*value).parse(&Parser::parseMatchingRule, &Parser::parseMatchingRule,
+                                              element);
                 addMatchingRule(element);
             }
         } else if (equalsIgnoreCase(name, L"ldapSyntaxes")) {
             for (const auto& value : values) {
                 memorylib::gc_ptr<LDAPSyntaxObject> element(new LDAPSyntaxObject());
-                LDAPSchemaStrategyParser::parseSyntax(element, value->toString());
+                DescriptionText(*value).parse(&Parser::parseSyntax, &Parser::parseSyntax, element);
                 SyntaxRegistry::instance().registerSyntax(element);
             }
         }
@@ -116,6 +168,7 @@ int LDAPSchema::clear()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_listAttributeTypes.clear();
+    m_listResolvedSyntaxes.clear();
     m_listObjectClasses.clear();
     m_listMatchingRules.clear();
     m_indexAttributeTypes.clear();
@@ -124,13 +177,29 @@ int LDAPSchema::clear()
     return 0;
 }
 
+void LDAPSchema::reserveAttributeTypes(std::size_t more)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_listAttributeTypes.reserve(m_listAttributeTypes.size() + more);
+    m_listResolvedSyntaxes.reserve(m_listResolvedSyntaxes.size() + more);
+    m_indexAttributeTypes.reserve(m_indexAttributeTypes.size() + more);
+}
+
+void LDAPSchema::reserveObjectClasses(std::size_t more)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_listObjectClasses.reserve(m_listObjectClasses.size() + more);
+    m_indexObjectClasses.reserve(m_indexObjectClasses.size() + more);
+}
+
 void LDAPSchema::addAttributeType(const memorylib::gc_ptr<LDAPAttributeType>& attributeType)
 {
     if (attributeType.get() == nullptr)
         return;
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_indexAttributeTypes.emplace(attributeType->getName(), m_listAttributeTypes.size());
+    m_indexAttributeTypes.insert(attributeType->getName(), m_listAttributeTypes.size());
     m_listAttributeTypes.push_back(attributeType);
+    m_listResolvedSyntaxes.push_back(nullptr);
 }
 
 void LDAPSchema::addObjectClass(const memorylib::gc_ptr<LDAPObjectClass>& objectClass)
@@ -138,7 +207,7 @@ void LDAPSchema::addObjectClass(const memorylib::gc_ptr<LDAPObjectClass>& object
     if (objectClass.get() == nullptr)
         return;
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_indexObjectClasses.emplace(objectClass->getName(), m_listObjectClasses.size());
+    m_indexObjectClasses.insert(objectClass->getName(), m_listObjectClasses.size());
     m_listObjectClasses.push_back(objectClass);
 }
 
@@ -153,19 +222,19 @@ void LDAPSchema::addMatchingRule(const memorylib::gc_ptr<LDAPMatchingRule>& matc
 memorylib::gc_ptr<LDAPAttributeType> LDAPSchema::findAttributeType(const std::wstring& name) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto found = m_indexAttributeTypes.find(name);
-    if (found == m_indexAttributeTypes.end())
+    std::size_t found = m_indexAttributeTypes.find(name);
+    if (found == SchemaNameIndex::NOT_FOUND)
         return memorylib::gc_ptr<LDAPAttributeType>();
-    return m_listAttributeTypes[found->second];
+    return m_listAttributeTypes[found];
 }
 
 memorylib::gc_ptr<LDAPObjectClass> LDAPSchema::findObjectClass(const std::wstring& name) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto found = m_indexObjectClasses.find(name);
-    if (found == m_indexObjectClasses.end())
+    std::size_t found = m_indexObjectClasses.find(name);
+    if (found == SchemaNameIndex::NOT_FOUND)
         return memorylib::gc_ptr<LDAPObjectClass>();
-    return m_listObjectClasses[found->second];
+    return m_listObjectClasses[found];
 }
 
 void LDAPSchema::getAttributeTypeNames(std::vector<std::wstring>& names) const
@@ -194,22 +263,31 @@ void LDAPSchema::getObjectClassNameSet(std::set<std::wstring>& names) const
 bool LDAPSchema::getSyntaxOidOfAttribute(const std::wstring& name, std::wstring& syntaxOid) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto found = m_indexAttributeTypes.find(name);
-    if (found == m_indexAttributeTypes.end())
+    std::size_t found = m_indexAttributeTypes.find(name);
+    if (found == SchemaNameIndex::NOT_FOUND)
         return false;
-    syntaxOid = m_listAttributeTypes[found->second]->getSyntaxOid();
+    syntaxOid = m_listAttributeTypes[found]->getSyntaxOid();
     return true;
 }
 
 std::int32_t LDAPSchema::getValueKindOfAttribute(const std::wstring& name) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto found = m_indexAttributeTypes.find(name);
-    if (found == m_indexAttributeTypes.end())
+    std::size_t found = m_indexAttributeTypes.find(name);
+    if (found == SchemaNameIndex::NOT_FOUND)
         return VALUEKIND_UNKNOWN;
-    // Lock order is always schema, then registry.
-    return SyntaxRegistry::instance().findValueKind(
-        m_listAttributeTypes[found->second]->getSyntaxOid());
+    const std::wstring& syntaxOid = m_listAttributeTypes[found]->getSyntaxOid();
+    // A syntax once found stays the answer: the registry keeps its syntaxes
+    // for the life of the process and the first one with an OID wins.
+    const LDAPSyntaxObject* syntax = m_listResolvedSyntaxes[found];
+    if (syntax == nullptr || !equalsIgnoreCase(syntax->getOid(), syntaxOid)) {
+        // Lock order is always schema, then registry.
+        syntax = SyntaxRegistry::instance().findRegistered(syntaxOid);
+        if (syntax == nullptr)
+            return VALUEKIND_UNKNOWN;
+        m_listResolvedSyntaxes[found] = syntax;
+    }
+    return syntax->getValueKind();
 }
 
 } // namespace ldapmodel

@@ -4,6 +4,7 @@
 #include "LDAPAttributeType.h"
 #include "LDAPMatchingRule.h"
 #include "LDAPObjectClass.h"
+#include "SchemaNameIndex.h"
 #include "SyntaxRegistry.h"
 #include "gc_ptr.h"
 
@@ -11,7 +12,6 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace ldapmodel {
@@ -89,17 +89,18 @@ public:
 
 private:
     LDAPSchema() = default;
-
-    using NameIndex =
-        std::unordered_map<std::wstring, std::size_t, CaseInsensitiveHash, CaseInsensitiveEqual>;
+    void reserveAttributeTypes(std::size_t more);
+    void reserveObjectClasses(std::size_t more);
 
     std::int32_t m_iLoaded = 0;
     std::vector<memorylib::gc_ptr<LDAPAttributeType>> m_listAttributeTypes;
     std::vector<memorylib::gc_ptr<LDAPObjectClass>> m_listObjectClasses;
     std::vector<memorylib::gc_ptr<LDAPMatchingRule>> m_listMatchingRules;
     // Name -> position of the first element with that name.
-    NameIndex m_indexAttributeTypes;
-    NameIndex m_indexObjectClasses;
+    SchemaNameIndex m_indexAttributeTypes;
+    // Per attribute type, the registered syntax found for it (null until found).
+    mutable std::vector<const LDAPSyntaxObject*> m_listResolvedSyntaxes;
+    SchemaNameIndex m_indexObjectClasses;
     mutable std::mutex m_mutex;
 };
 

@@ -7,6 +7,7 @@
 #include "gc_ptr.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ldapmodel {
@@ -29,6 +30,17 @@ public:
     // for a syntax marked X-NOT-HUMAN-READABLE 'TRUE' and text otherwise.
     static int parseSyntax(const memorylib::gc_ptr<LDAPSyntaxObject>& element,
                            const std::wstring& text);
+
+    // The same over ASCII text (every byte below 0x80), which parses exactly
+    // as its widened form; the loader uses these on the server's bytes.
+    static int parseAttributeType(const memorylib::gc_ptr<LDAPAttributeType>& element,
+                                  std::string_view asciiText);
+    static int parseObjectClass(const memorylib::gc_ptr<LDAPObjectClass>& element,
+                                std::string_view asciiText);
+    static int parseMatchingRule(const memorylib::gc_ptr<LDAPMatchingRule>& element,
+                                 std::string_view asciiText);
+    static int parseSyntax(const memorylib::gc_ptr<LDAPSyntaxObject>& element,
+                           std::string_view asciiText);
 
     // The OID of a description (quoted OIDs lose their apostrophes).
     static std::wstring readOid(const std::wstring& text);

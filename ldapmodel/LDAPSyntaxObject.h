@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace ldapmodel {
 
@@ -25,8 +26,8 @@ public:
     bool isHumanReadable() const { return m_bHumanReadable; }
     std::int32_t getValueKind() const { return m_iValueKind; }
 
-    void setOid(const std::wstring& oid) { m_strOid = oid; }
-    void setDescription(const std::wstring& description) { m_strDescription = description; }
+    void setOid(std::wstring oid) { m_strOid = std::move(oid); }
+    void setDescription(std::wstring description) { m_strDescription = std::move(description); }
     void setHumanReadable(bool humanReadable) { m_bHumanReadable = humanReadable; }
     void setValueKind(std::int32_t valueKind) { m_iValueKind = valueKind; }
 

@@ -2,20 +2,10 @@
 
 #include "LDAPSchema.h"
 
-#include <cwctype>
 
 namespace ldapmodel {
 
 namespace {
-
-wchar_t foldChar(wchar_t c)
-{
-    if (c >= L'A' && c <= L'Z')
-        return static_cast<wchar_t>(c - L'A' + L'a');
-    if (static_cast<unsigned long>(c) < 0x80)
-        return c;
-    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-}
 
 struct KnownSyntax {
     const wchar_t* oid;
@@ -95,33 +85,6 @@ const KnownSyntax knownSyntaxes[] = {
 
 } // namespace
 
-std::size_t CaseInsensitiveHash::operator()(const std::wstring& text) const
-{
-    // FNV-1a over the folded characters.
-    std::size_t hash = 14695981039346656037ULL;
-    for (wchar_t c : text) {
-        hash ^= static_cast<std::size_t>(foldChar(c));
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
-bool equalsIgnoreCase(const std::wstring& left, const std::wstring& right)
-{
-    if (left.size() != right.size())
-        return false;
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        if (foldChar(left[i]) != foldChar(right[i]))
-            return false;
-    }
-    return true;
-}
-
-bool CaseInsensitiveEqual::operator()(const std::wstring& left, const std::wstring& right) const
-{
-    return equalsIgnoreCase(left, right);
-}
-
 SyntaxRegistry& SyntaxRegistry::instance()
 {
     static SyntaxRegistry registry;
@@ -132,7 +95,8 @@ void SyntaxRegistry::addLocked(LDAPSyntaxObject* syntax)
 {
     if (!m_setSyntaxes.insert(memorylib::gc_ptr<LDAPSyntaxObject>(syntax)).second)
         return;
-    m_mapByOid.emplace(syntax->getOid(), syntax);  // keeps the first one
+    m_indexByOid.insert(syntax->getOid(), m_listInOrder.size());  // keeps the first one
+    m_listInOrder.push_back(syntax);
     m_setExactOids.insert(syntax->getOid());
 }
 
@@ -158,19 +122,26 @@ bool SyntaxRegistry::registerSyntax(const memorylib::gc_ptr<LDAPSyntaxObject>& s
 memorylib::gc_ptr<LDAPSyntaxObject> SyntaxRegistry::findSyntax(const std::wstring& oid) const
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    auto found = m_mapByOid.find(oid);
-    if (found == m_mapByOid.end())
+    std::size_t found = m_indexByOid.find(oid);
+    if (found == SchemaNameIndex::NOT_FOUND)
         return memorylib::gc_ptr<LDAPSyntaxObject>();
-    return memorylib::gc_ptr<LDAPSyntaxObject>(found->second);
+    return memorylib::gc_ptr<LDAPSyntaxObject>(m_listInOrder[found]);
+}
+
+const LDAPSyntaxObject* SyntaxRegistry::findRegistered(const std::wstring& oid) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    std::size_t found = m_indexByOid.find(oid);
+    return found == SchemaNameIndex::NOT_FOUND ? nullptr : m_listInOrder[found];
 }
 
 std::int32_t SyntaxRegistry::findValueKind(const std::wstring& oid) const
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    auto found = m_mapByOid.find(oid);
-    if (found == m_mapByOid.end())
+    std::size_t found = m_indexByOid.find(oid);
+    if (found == SchemaNameIndex::NOT_FOUND)
         return VALUEKIND_UNKNOWN;
-    return found->second->getValueKind();
+    return m_listInOrder[found]->getValueKind();
 }
 
 void SyntaxRegistry::seedKnownSyntaxes()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LDAPSyntaxObject.h"
+#include "SchemaNameIndex.h"
 #include "gc_ptr.h"
 
 #include <cstddef>
@@ -8,20 +9,10 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <unordered_map>
+#include <vector>
 #include <unordered_set>
 
 namespace ldapmodel {
-
-// Hash and equality over wide strings that ignore letter case, so lookups
-// need no folded copy of the key.
-struct CaseInsensitiveHash {
-    std::size_t operator()(const std::wstring& text) const;
-};
-struct CaseInsensitiveEqual {
-    bool operator()(const std::wstring& left, const std::wstring& right) const;
-};
-bool equalsIgnoreCase(const std::wstring& left, const std::wstring& right);
 
 // Process-wide set of known syntaxes, shared by all connections and never
 // emptied. Lookups by OID ignore letter case and answer the first syntax
@@ -37,6 +28,9 @@ public:
     bool registerSyntax(const memorylib::gc_ptr<LDAPSyntaxObject>& syntax);
     // First registered syntax whose OID equals oid ignoring case, or empty.
     memorylib::gc_ptr<LDAPSyntaxObject> findSyntax(const std::wstring& oid) const;
+    // The same without taking a share (registered syntaxes live as long as
+    // the process); null when there is none.
+    const LDAPSyntaxObject* findRegistered(const std::wstring& oid) const;
     // Value kind of that syntax, VALUEKIND_UNKNOWN when there is none.
     std::int32_t findValueKind(const std::wstring& oid) const;
     // Registers the built-in table. The rows are created by the first call;
@@ -53,8 +47,10 @@ private:
 
     mutable std::recursive_mutex m_mutex;
     std::set<memorylib::gc_ptr<LDAPSyntaxObject>> m_setSyntaxes;
-    std::unordered_map<std::wstring, LDAPSyntaxObject*, CaseInsensitiveHash, CaseInsensitiveEqual>
-        m_mapByOid;
+    // Registration order; the set above owns them.
+    std::vector<LDAPSyntaxObject*> m_listInOrder;
+    // OID (case ignored) -> position of the first syntax with it.
+    SchemaNameIndex m_indexByOid;
     std::unordered_set<std::wstring> m_setExactOids;
     bool m_bSeeded = false;
 };

@@ -374,6 +374,73 @@ TEST(SchemaParserSyntax, Failures)
     EXPECT_EQ(-1, LDAPSchemaStrategyParser::parseSyntax(syntax, L"( 1.2 X-NOT-HUMAN-READABLE"));
 }
 
+// ---- ASCII bytes parse as their widened text ----------------------------
+
+std::string narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+void expectSameAttributeType(const std::wstring& text)
+{
+    gc_ptr<LDAPAttributeType> wide(new LDAPAttributeType());
+    gc_ptr<LDAPAttributeType> bytes(new LDAPAttributeType());
+    const std::string ascii = narrow(text);
+    EXPECT_EQ(LDAPSchemaStrategyParser::parseAttributeType(wide, text),
+              LDAPSchemaStrategyParser::parseAttributeType(bytes, std::string_view(ascii)));
+    EXPECT_EQ(wide->getOid(), bytes->getOid()) << ascii;
+    EXPECT_EQ(wide->getName(), bytes->getName()) << ascii;
+    EXPECT_EQ(wide->getDescription(), bytes->getDescription()) << ascii;
+    EXPECT_EQ(wide->isObsolete(), bytes->isObsolete()) << ascii;
+    EXPECT_EQ(wide->getSuperior(), bytes->getSuperior()) << ascii;
+    EXPECT_EQ(wide->getEqualityRule(), bytes->getEqualityRule()) << ascii;
+    EXPECT_EQ(wide->getOrderingRule(), bytes->getOrderingRule()) << ascii;
+    EXPECT_EQ(wide->getSubstringRule(), bytes->getSubstringRule()) << ascii;
+    EXPECT_EQ(wide->getSyntaxOid(), bytes->getSyntaxOid()) << ascii;
+    EXPECT_EQ(wide->getSyntaxLength(), bytes->getSyntaxLength()) << ascii;
+    EXPECT_EQ(wide->isCollective(), bytes->isCollective()) << ascii;
+    EXPECT_EQ(wide->isSingleValued(), bytes->isSingleValued()) << ascii;
+    EXPECT_EQ(wide->isNoUserModification(), bytes->isNoUserModification()) << ascii;
+    EXPECT_EQ(wide->getUsage(), bytes->getUsage()) << ascii;
+}
+
+void expectSameObjectClass(const std::wstring& text)
+{
+    gc_ptr<LDAPObjectClass> wide(new LDAPObjectClass());
+    gc_ptr<LDAPObjectClass> bytes(new LDAPObjectClass());
+    const std::string ascii = narrow(text);
+    EXPECT_EQ(LDAPSchemaStrategyParser::parseObjectClass(wide, text),
+              LDAPSchemaStrategyParser::parseObjectClass(bytes, std::string_view(ascii)));
+    EXPECT_EQ(wide->getOid(), bytes->getOid()) << ascii;
+    EXPECT_EQ(wide->getName(), bytes->getName()) << ascii;
+    EXPECT_EQ(wide->getDescription(), bytes->getDescription()) << ascii;
+    EXPECT_EQ(wide->getSuperior(), bytes->getSuperior()) << ascii;
+    EXPECT_EQ(wide->getKind(), bytes->getKind()) << ascii;
+    EXPECT_EQ(wide->getMustList(), bytes->getMustList()) << ascii;
+    EXPECT_EQ(wide->getMayList(), bytes->getMayList()) << ascii;
+}
+
+TEST(SchemaParserAscii, KeywordsAtEveryOffset)
+{
+    // Keywords placed at every position modulo the scan's word size, joined
+    // to other capitals, at the very end and cut short.
+    const std::vector<std::wstring> keywords = {
+        L"NAME 'n'", L"DESC 'd'", L"OBSOLETE", L"SUP s", L"EQUALITY e", L"ORDERING o",
+        L"SUBSTR b", L"SYNTAX 1.2{3}", L"COLLECTIVE", L"SINGLE-VALUE", L"NO-USER-MODIFICATION",
+        L"USAGE u", L"ABSTRACT", L"STRUCTURAL", L"AUXILIARY", L"MUST ( a $ b )", L"MAY m",
+        L"X-NOT-HUMAN-READABLE 'TRUE'", L"XSUPERIOR y", L"aNAME", L"SYNTAX", L"SINGLE-"};
+    for (std::size_t pad = 0; pad < 17; ++pad) {
+        for (const std::wstring& keyword : keywords) {
+            const std::wstring padding(pad, L'x');
+            expectSameAttributeType(L"( 1.2 " + padding + keyword + L" )");
+            expectSameAttributeType(L"( 1.2 " + padding + keyword);
+            expectSameAttributeType(L"(" + padding + L"AB" + keyword + L"CD" + keyword);
+            expectSameObjectClass(L"( 1.2 " + padding + keyword + L" MUST x )");
+            expectSameObjectClass(L"(" + padding + keyword);
+        }
+    }
+}
+
 // ---- the schema files OpenLDAP ships -------------------------------------
 
 const char* const SCHEMA_DIR = "/etc/ldap/schema/";
@@ -660,6 +727,17 @@ TEST(SchemaParserRealSchema, Nis)
     EXPECT_EQ(nis.types.size(), ldif.types.size());
     EXPECT_EQ(nis.classes.at(L"posixAccount")->getMustList(),
               ldif.classes.at(L"posixAccount")->getMustList());
+}
+
+TEST(SchemaParserRealSchema, AsciiBytesParseAsWideText)
+{
+    for (const auto& name : {"core.schema", "cosine.schema", "inetorgperson.schema", "nis.schema"}) {
+        SchemaFile file = readSchemaFile(name);
+        for (const std::wstring& text : file.attributeTypes)
+            expectSameAttributeType(text);
+        for (const std::wstring& text : file.objectClasses)
+            expectSameObjectClass(text);
+    }
 }
 
 } // namespace

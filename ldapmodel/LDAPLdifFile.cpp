@@ -142,33 +142,50 @@ void scanRecords(std::FILE* file, const LDAPLdifFile::RecordHandler& handler,
         finish();
 }
 
-// Keeps the error report that the add shows ("LDAPError <code>: <text>"),
-// passing every box on to the service that was in force.
+// Keeps the error report that an add shows ("LDAPError <code>: <text>"),
+// passing every box on to the service that was in force. It is installed
+// around each add only; it lives as long as the process, so a box that
+// another thread began to show through it meanwhile still finds it.
 class AddErrorCapture : public util::MessageBoxService {
 public:
-    AddErrorCapture() : m_pPrevious(&util::messageBoxService()), m_thread(std::this_thread::get_id())
+    static AddErrorCapture& instance()
     {
+        static AddErrorCapture* capture = new AddErrorCapture();
+        return *capture;
+    }
+
+    void begin()
+    {
+        m_strError.clear();
+        m_pPrevious.store(&util::messageBoxService());
+        m_thread.store(std::this_thread::get_id());
         util::setMessageBoxService(this);
     }
-    ~AddErrorCapture() override { util::setMessageBoxService(m_pPrevious); }
-    AddErrorCapture(const AddErrorCapture&) = delete;
-    AddErrorCapture& operator=(const AddErrorCapture&) = delete;
+
+    // The report shown since begin, or "".
+    std::wstring end()
+    {
+        util::setMessageBoxService(m_pPrevious.load());
+        m_thread.store(std::thread::id());
+        return m_strError;
+    }
 
     util::BoxAnswer show(const util::MessageBoxRequest& request) override
     {
-        if (std::this_thread::get_id() == m_thread && request.caption == L"LDAP Message") {
+        if (std::this_thread::get_id() == m_thread.load() && request.caption == L"LDAP Message") {
             std::size_t at = request.text.find(L". LDAPError ");
             if (at != std::wstring::npos)
                 m_strError = request.text.substr(at + 2);
         }
-        return m_pPrevious->show(request);
+        return m_pPrevious.load()->show(request);
     }
 
-    const std::wstring& error() const { return m_strError; }
-
 private:
-    util::MessageBoxService* m_pPrevious;
-    std::thread::id m_thread;
+    AddErrorCapture() = default;
+
+    std::atomic<util::MessageBoxService*> m_pPrevious{nullptr};
+    std::atomic<std::thread::id> m_thread{};
+    // Written and read by the importing thread only.
     std::wstring m_strError;
 };
 
@@ -267,12 +284,12 @@ int LDAPLdifFile::readEntries(Model& model)
         if (entry->getDN().empty() && entry->getUserAttributeCount() == 0)
             return true;
 
-        std::wstring error;
-        {
-            AddErrorCapture capture;
-            result = model.syn_addEntry(entry);
-            error = capture.error();
-        }
+        // syn_addEntry reports a refusal itself and answers -1; the code
+        // and text are taken from that report.
+        AddErrorCapture& capture = AddErrorCapture::instance();
+        capture.begin();
+        result = model.syn_addEntry(entry);
+        const std::wstring error = capture.end();
         if (result != 0) {
             appendRecordToErrorFile(
                 commentLine(L"dn: " + entry->getDN() + L" refused: " + (error.empty() ? L"not added" : error)),

@@ -1,18 +1,23 @@
 #include "Model.h"
 
 #include "FaultGuard.h"
+#include "LDAPLdifFile.h"
 #include "LDAPSchema.h"
 #include "LdapErrorReport.h"
 #include "LdapModList.h"
 #include "LdapSearchMessage.h"
 #include "LdapSession.h"
 #include "Log.h"
+#include "MessageBox.h"
 #include "Trace.h"
 #include "Util.h"
 
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <memory>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -58,6 +63,21 @@ std::wstring parentOf(const std::wstring& dn)
     if (comma == std::wstring::npos)
         return dn;
     return dn.substr(comma + 1);
+}
+
+// A file the import can read: it opens, and it is no directory (which
+// opens on this platform but reads nothing).
+bool isReadableFile(const std::wstring& fileName)
+{
+    const std::string path = util::toUtf8(fileName);
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return false;
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+    return file != nullptr;
 }
 
 util::Log& log()
@@ -469,15 +489,21 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
 {
     if (!claimBackground())
         return 0;
+    // Only the export asks for values, and it needs a file to write them to.
+    const bool exporting = kind == WorkerKind::Export;
+    const std::wstring fileName = exporting ? m_strLdifFileName : std::wstring();
     LdapSession* session = m_pSession.get();
     int messageId = 0;
     int code = -1;
-    if (session != nullptr)
-        code = session->searchAsync(base, scope, filter, attributes, true, m_uSizeLimit, messageId);
+    if (session != nullptr && !(exporting && fileName.empty()))
+        code = session->searchAsync(base, scope, filter, attributes, !exporting, m_uSizeLimit, messageId);
     if (code != 0 && reportStart)
         reportLdapError(code, ldapErrorText(code));
+    if (exporting)
+        m_iLdifResult.store(code);
 
     m_background.setBaseDN(base);
+    m_background.setFileName(fileName);
     m_background.setMessageId(messageId);
     m_background.setLastResult(code);
     // The worker gets copies of what it needs; it reads no field of the
@@ -485,6 +511,7 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     WorkerJob job;
     job.kind = kind;
     job.baseDN = base;
+    job.fileName = fileName;
     job.session = code == 0 ? session : nullptr;
     job.messageId = messageId;
     job.sizeLimit = m_uSizeLimit;
@@ -527,7 +554,7 @@ void Model::runSearchWorker(const WorkerJob& job)
 {
     m_background.resetProgressCount();
     const std::wstring parentKey = storedForm(job.baseDN);
-    if (job.session != nullptr) {
+    if (job.session != nullptr && job.kind != WorkerKind::Export) {
         guardedStep(__LINE__, L"Can't get parent entry",
                     [&] { ensureCachedOnWorker(*job.session, parentKey, job.sizeLimit); });
     }
@@ -536,17 +563,24 @@ void Model::runSearchWorker(const WorkerJob& job)
             parent.setChildrenComplete(false);
             parent.setCutShort(false);
         });
-    } else {
+    } else if (job.kind == WorkerKind::Subtree) {
         progressStep();
     }
+    // Export: a file of the worker's own, at the LDIF file's width.
+    LDAPLdifFile file(job.fileName);
+    const bool exporting = job.kind == WorkerKind::Export;
 
     if (job.session != nullptr) {
         LdapSearchMessage message;
         for (;;) {
-            int type = job.session->nextResult(job.messageId, false, kResultWaitMilliseconds, message);
+            int type = job.session->nextResult(job.messageId, exporting, kResultWaitMilliseconds, message);
             m_background.setLastResult(type);
-            if (type < 0)
-                break;  // error, or the connection is gone
+            if (type < 0) {
+                // error, or the connection is gone
+                if (exporting)
+                    m_iLdifResult.store(message.resultCode);
+                break;
+            }
             if (m_background.takeStopRequest()) {
                 m_iAbandonResult.store(job.session->abandon(job.messageId));
                 break;
@@ -563,10 +597,18 @@ void Model::runSearchWorker(const WorkerJob& job)
                 if (job.kind == WorkerKind::Children) {
                     withCachedEntry(parentKey, [&](LDAPEntry& parent) { parent.addChild(message.dn); });
                     treeEntryFound();
-                } else {
+                } else if (job.kind == WorkerKind::Subtree) {
                     searchEntryFound();
+                } else if (message.entry.getObject() != nullptr &&
+                           writeExportedEntry(file, *message.entry) != 0) {
+                    // Reported once; the rest of the search is not wanted.
+                    m_iLdifResult.store(-1);
+                    m_iAbandonResult.store(job.session->abandon(job.messageId));
+                    break;
                 }
             } else if (type == LdapSession::MESSAGE_SEARCH_RESULT) {
+                if (exporting)
+                    m_iLdifResult.store(message.resultCode);
                 if (job.kind == WorkerKind::Children) {
                     const int code = message.resultCode;
                     withCachedEntry(parentKey, [code](LDAPEntry& parent) {
@@ -579,6 +621,98 @@ void Model::runSearchWorker(const WorkerJob& job)
             }
         }
     }
+}
+
+// ---- LDIF ------------------------------------------------------------------
+
+int Model::writeExportedEntry(LDAPLdifFile& file, const LDAPEntry& entry)
+{
+    if (file.appendEntry(entry) == 0)
+        return 0;
+    util::messageBox(L"Export to ldif file", L"Can't write the file\n" + file.getFileName(),
+                     util::BoxIcon::Warning, util::BoxButtons::Ok);
+    return -1;
+}
+
+int Model::exportLdif(const std::wstring& fileName, bool subtree)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::exportLdif");
+    log().write(L"Model::exportLdif %s subtree %d", fileName.c_str(), subtree ? 1 : 0);
+    // An empty name would give the file the default name.
+    gc_ptr<LDAPEntry> active = m_pActiveEntry;
+    if (fileName.empty() || active.getObject() == nullptr || active->getDN().empty())
+        return -1;
+    LDAPLdifFile file(fileName);
+    file.setLineWidth(m_iLdifLineWidth);
+    if (!subtree)
+        return writeExportedEntry(file, *active);
+
+    const std::wstring base = active->getDN();
+    return guardedStep(__LINE__, L"Can't search directory", [&] {
+        if (!ensureConnected())
+            return -1;
+        std::vector<gc_ptr<LDAPEntry>> found;
+        int code = m_pSession->searchEntries(base, LdapSession::SCOPE_SUBTREE, kDefaultFilter, {L"*"}, false,
+                                             m_uSizeLimit, found);
+        if (code != 0 && code != -1) {
+            reportLdapError(code, L"Search DN Subtree");
+            if (code != 4)
+                return code;
+        }
+        if (found.empty())
+            return -1;
+        for (const gc_ptr<LDAPEntry>& entry : found) {
+            // The answer does not matter: the box only tells.
+            util::messageBox(L"Entry exported", entry->getDN(), util::BoxIcon::Information,
+                             util::BoxButtons::OkCancel);
+            if (writeExportedEntry(file, *entry) != 0)
+                return -1;
+        }
+        // -1: an entry without DN ended the walk after the ones written.
+        return code == -1 ? -1 : 0;
+    });
+}
+
+int Model::exportSubtree(const std::wstring& base, const std::wstring& filter,
+                         const std::vector<std::wstring>& attributes)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::exportSubtree");
+    log().write(L"Model::exportSubtree %s to %s", base.c_str(), m_strLdifFileName.c_str());
+    return startBackgroundSearch(WorkerKind::Export, base, LdapSession::SCOPE_SUBTREE, filter, attributes,
+                                 true);
+}
+
+int Model::importLdif(const std::wstring& fileName)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::importLdif");
+    log().write(L"Model::importLdif %s", fileName.c_str());
+    if (!claimBackground())
+        return 0;
+    // The adds would connect on the worker; that happens here instead.
+    const bool ready = !fileName.empty() && ensureConnected();
+    m_iLdifResult.store(-1);
+    m_background.setFileName(fileName);
+    if (ready)
+        launchWorker([this, fileName] { runImportWorker(fileName); });
+    else
+        launchWorker([] {});
+    return ready ? 0 : -1;
+}
+
+void Model::runImportWorker(const std::wstring& fileName)
+{
+    if (!isReadableFile(fileName)) {
+        util::messageBox(L"Import ldif file", L"Can't open the file\n" + fileName, util::BoxIcon::Warning,
+                         util::BoxButtons::Ok);
+        return;
+    }
+    // The reader tests the model's stop request before each line, so a stop
+    // ends the import before the next record is added.
+    LDAPLdifFile file(fileName);
+    m_iLdifResult.store(file.readEntries(*this));
 }
 
 int Model::stopBackground()

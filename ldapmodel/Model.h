@@ -16,6 +16,7 @@
 
 namespace ldapmodel {
 
+class LDAPLdifFile;
 class LDAPSchema;
 class LdapSession;
 enum class LdapModOperation;
@@ -125,6 +126,38 @@ public:
     // Waits for the worker of the last operation to end.
     void waitBackground();
 
+    // ---- LDIF ------------------------------------------------------------
+    // The file the background subtree export appends to; stored by the
+    // caller before exportSubtree.
+    void setLdifFileName(const std::wstring& fileName) { m_strLdifFileName = fileName; }
+    const std::wstring& getLdifFileName() const { return m_strLdifFileName; }
+    // Appends the active entry, or with subtree every entry of its subtree in
+    // the server's order (each announced in an "Entry exported" box), to
+    // fileName at the model's line width. 0; -1 for an empty file name, no
+    // active entry, a search without entries, an entry without DN or a file
+    // that can't be written (reported; what was written stays); or the
+    // search's LDAP code (reported; a size limit only is reported and the
+    // entries that arrived are written).
+    int exportLdif(const std::wstring& fileName, bool subtree);
+    // Background subtree search under base with values; each entry found is
+    // appended to the LDIF file name at the LDIF file's own width. The
+    // ldap_search_ext code (reported), 0 when another operation was running
+    // (it is asked to stop instead), -1 without a session or a file name.
+    // The progress observer's finished comes as with readChildren.
+    int exportSubtree(const std::wstring& base, const std::wstring& filter,
+                      const std::vector<std::wstring>& attributes);
+    // Background import of the LDIF file through syn_addEntry; a stop
+    // request ends it before the next line of the file. 0 when it started
+    // or another operation was running (asked to stop instead); -1 for an
+    // empty file name or no connection (the worker still ends with finished).
+    // A file that can't be opened is reported by the worker.
+    int importLdif(const std::wstring& fileName);
+    // Outcome of the last background export or import, once its worker has
+    // ended: import, the LDIF file's readEntries result (-1 as well when the
+    // file can't be opened); export, the search's result code, or -1 when
+    // the file can't be written or the search did not start.
+    int getLdifResult() const { return m_iLdifResult.load(); }
+
     bool isRunning() const { return m_background.isRunning(); }
     void requestStop() { m_background.requestStop(); }
     void clearStopRequest() { m_background.clearStopRequest(); }
@@ -168,11 +201,12 @@ private:
     // The process-wide handle.
     static memorylib::gc_ptr<Model>& holder();
 
-    enum class WorkerKind { Children, Subtree };
+    enum class WorkerKind { Children, Subtree, Export };
     // What a worker needs, copied on the user-interface thread.
     struct WorkerJob {
         WorkerKind kind = WorkerKind::Children;
         std::wstring baseDN;
+        std::wstring fileName;  // Export: the LDIF file
         LdapSession* session = nullptr;  // null when the search did not start
         int messageId = 0;
         unsigned int sizeLimit = 0;
@@ -206,6 +240,9 @@ private:
     int startBackgroundSearch(WorkerKind kind, const std::wstring& base, int scope,
                               const std::wstring& filter,
                               const std::vector<std::wstring>& attributes, bool reportStart);
+    // Appends one entry of an export to file; a failure is reported. 0 or -1.
+    static int writeExportedEntry(LDAPLdifFile& file, const LDAPEntry& entry);
+    void runImportWorker(const std::wstring& fileName);
     // Starts body as the background operation (claimed first with
     // claimBackground); afterwards the worker tells the progress observer
     // finished and clears the state.
@@ -228,6 +265,7 @@ private:
     unsigned int m_uTimeLimit = 0;
     bool m_bConnected = false;
     int m_iLdifLineWidth = 70;
+    std::wstring m_strLdifFileName;
     memorylib::gc_ptr<LDAPEntry> m_pActiveEntry;
     memorylib::gc_ptr<LDAPSchema> m_pSchema;
 
@@ -239,6 +277,8 @@ private:
     BackgroundState m_background;
     // Code of the worker's ldap_abandon, for stopBackground.
     std::atomic<int> m_iAbandonResult{0};
+    // Written by the LDIF workers, read after they end.
+    std::atomic<int> m_iLdifResult{0};
 };
 
 } // namespace ldapmodel

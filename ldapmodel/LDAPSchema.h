@@ -8,6 +8,7 @@
 #include "SyntaxRegistry.h"
 #include "gc_ptr.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -45,8 +46,7 @@ public:
 
     // Empties the lists and clears the loaded flag; returns 0.
     int clear();
-    bool isLoaded() const { return m_iLoaded != 0; }
-    void setLoaded(bool loaded) { m_iLoaded = loaded ? 1 : 0; }
+    bool isLoaded() const { return m_iLoaded.load() != 0; }
 
     // Appends one element (the loader uses these).
     void addAttributeType(const memorylib::gc_ptr<LDAPAttributeType>& attributeType);
@@ -92,7 +92,7 @@ private:
     void reserveAttributeTypes(std::size_t more);
     void reserveObjectClasses(std::size_t more);
 
-    std::int32_t m_iLoaded = 0;
+    std::atomic<std::int32_t> m_iLoaded{0};
     std::vector<memorylib::gc_ptr<LDAPAttributeType>> m_listAttributeTypes;
     std::vector<memorylib::gc_ptr<LDAPObjectClass>> m_listObjectClasses;
     std::vector<memorylib::gc_ptr<LDAPMatchingRule>> m_listMatchingRules;

@@ -328,6 +328,46 @@ TEST_F(SchemaLookupTest, DefinitionsByAttributeNameIgnoringCase)
     EXPECT_EQ(nullptr, schema.findObjectClass(L"top").get());
 }
 
+TEST_F(SchemaLookupTest, NonAsciiAndOddValues)
+{
+    gc_ptr<LDAPAttribute> types(new LDAPAttribute(L"attributeTypes", VALUEKIND_UNKNOWN));
+    // UTF-8 text, decoded.
+    types->addValue(new LDAPAttributeValue(
+        std::wstring(L"( 1.1 NAME 'caf\u00E9' DESC 'Stra\u00DFe \u0141\u00F3d\u017A' )")));
+    // Bytes after a zero byte are not part of the text.
+    const char withZero[] = "( 1.2 NAME 'zero' )\0 DESC 'hidden' )";
+    types->addValue(new LDAPAttributeValue(withZero, sizeof(withZero) - 1));
+    // An empty value: no "(", nothing filled in.
+    types->addValue(new LDAPAttributeValue());
+    LDAPSchema::instance().addDefinitions({types});
+
+    const auto& list = LDAPSchema::instance().getAttributeTypes();
+    ASSERT_EQ(3u, list.size());
+    EXPECT_EQ(L"caf\u00E9", list[0]->getName());
+    EXPECT_EQ(L"Stra\u00DFe \u0141\u00F3d\u017A", list[0]->getDescription());
+    EXPECT_EQ(L"zero", list[1]->getName());
+    EXPECT_EQ(L"", list[1]->getDescription());
+    EXPECT_EQ(L"", list[2]->getOid());
+    EXPECT_EQ(L"1.1", LDAPSchema::instance().findAttributeType(L"CAF\u00E9")->getOid());
+}
+
+TEST_F(SchemaLookupTest, SyntaxFoundOnceFollowsLaterChanges)
+{
+    gc_ptr<LDAPAttributeType> type =
+        addType(L"( 1.1 NAME 'late' SYNTAX 1.2.840.test.late )");
+    EXPECT_EQ(VALUEKIND_UNKNOWN, getValueKindOfAttribute(L"late"));
+    // A syntax registered after the first lookup is found by the next.
+    gc_ptr<LDAPSyntaxObject> server(new LDAPSyntaxObject());
+    LDAPSchemaStrategyParser::parseSyntax(server, L"( 1.2.840.test.late DESC 'x' "
+                                                  L"X-NOT-HUMAN-READABLE 'TRUE' )");
+    SyntaxRegistry::instance().registerSyntax(server);
+    EXPECT_EQ(VALUEKIND_BINARY, getValueKindOfAttribute(L"late"));
+    EXPECT_EQ(VALUEKIND_BINARY, getValueKindOfAttribute(L"LATE"));
+    // An element changed after it was added is answered as it is now.
+    type->setSyntaxOid(L"1.3.6.1.4.1.1466.115.121.1.27");
+    EXPECT_EQ(VALUEKIND_INTEGER, getValueKindOfAttribute(L"late"));
+}
+
 TEST_F(SchemaLookupTest, SingleInstance)
 {
     gc_ptr<LDAPSchema> first = LDAPSchema::getInstance();

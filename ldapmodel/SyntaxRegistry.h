@@ -9,14 +9,14 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <vector>
 #include <unordered_set>
+#include <vector>
 
 namespace ldapmodel {
 
 // Process-wide set of known syntaxes, shared by all connections and never
 // emptied. Lookups by OID ignore letter case and answer the first syntax
-// registered with that OID; both indexes are hash maps.
+// registered with that OID; the indexes are hash tables.
 class SyntaxRegistry {
 public:
     static SyntaxRegistry& instance();

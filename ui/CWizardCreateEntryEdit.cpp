@@ -1,5 +1,6 @@
 #include "CWizardCreateEntryEdit.h"
 
+#include "CDialogEditInfo.h"
 #include "CDialogModifyValue.h"
 #include "CGridControl.h"
 #include "CWizardCreateEntry.h"
@@ -9,6 +10,7 @@
 #include "LDAPEntry.h"
 #include "LDAPObjectClass.h"
 #include "LDAPSchema.h"
+#include "LdifRecordWriter.h"
 #include "Log.h"
 #include "MessageBox.h"
 #include "Model.h"
@@ -251,6 +253,14 @@ int CWizardCreateEntryEdit::OnEditValue()
     return 0;
 }
 
+void CWizardCreateEntryEdit::showRecord(const LDAPEntry& entry)
+{
+    CDialogEditInfo info(this);
+    info.setTitle(entry.getDN());
+    info.setText(ldapmodel::LdifRecordWriter::entryRecordText(entry));
+    ui::dialogs().exec(info);
+}
+
 bool CWizardCreateEntryEdit::validatePage()
 {
     util::TraceScope trace(L"CWizardCreateEntryEdit::validatePage");
@@ -280,6 +290,7 @@ int CWizardCreateEntryEdit::finish()
     if (result == 0) {
         util::messageBox(L"Entry created", L"Entry created.", util::BoxIcon::Information, util::BoxButtons::Ok);
         m_pWizard->setFinished(rdn, true);
+        showRecord(*entry);
         return 0;
     }
     const util::BoxAnswer answer =

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace ldapmodel {
+class LDAPEntry;
+}
+
 class CGridControl;
 class CWizardCreateEntry;
 class QAction;
@@ -29,7 +33,8 @@ public:
     void initializePage() override;
     // Back keeps what was typed.
     void cleanupPage() override;
-    // Finish: checks the RDN and adds the entry.
+    // Finish: checks the RDN and adds the entry; a created entry's record
+    // is shown afterwards.
     bool validatePage() override;
 
     // Context menu "&Edit Value" on the selected row. 0 when the value was
@@ -69,6 +74,8 @@ private:
     void addRows(const memorylib::gc_ptr<ldapmodel::LDAPAttribute>& attribute, int record);
     bool isBinaryAttribute(const std::wstring& name) const;
     int finish();
+    // The new entry's LDIF record, in the information dialog.
+    void showRecord(const ldapmodel::LDAPEntry& entry);
     void showContextMenu(const QPoint& position);
 
     CWizardCreateEntry* m_pWizard;

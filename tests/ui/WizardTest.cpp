@@ -3,6 +3,7 @@
 // checks on Next and Finish, and the entries it adds, read back through a
 // second connection.
 
+#include "CDialogEditInfo.h"
 #include "CDialogModifyValue.h"
 #include "CGridControl.h"
 #include "CWizardCreateEntry.h"
@@ -19,9 +20,11 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -283,8 +286,8 @@ TEST_F(WizardTest, AddingAndRemovingAClassReturnsItToItsPlace)
 TEST_F(WizardTest, MovingWithoutASelectionWarnsAndChangesNothing)
 {
     CWizardCreateEntry wizard(kScratchDnWide);
-    QStringList before, left, right;
-    int addResult = 0, removeResult = 0, secondAddResult = 0;
+    QStringList before, left, right, rightAfterRoundTrip;
+    int addResult = 0, removeResult = 0, secondAddResult = 0, roundTripAddResult = 0;
     runWizard(wizard, [&](CWizardCreateEntry& shown) {
         CWizardCreateEntryClasses* page = shown.getClassesPage();
         before = itemsOf(*page->getSchemaClassList());
@@ -296,15 +299,22 @@ TEST_F(WizardTest, MovingWithoutASelectionWarnsAndChangesNothing)
         secondAddResult = page->OnAddClass();
         left = itemsOf(*page->getSchemaClassList());
         right = itemsOf(*page->getChosenClassList());
+        // Nor does it come back after a round trip to the right list.
+        page->getChosenClassList()->setCurrentRow(0);
+        page->getRemoveButton()->click();
+        roundTripAddResult = page->OnAddClass();
+        rightAfterRoundTrip = itemsOf(*page->getChosenClassList());
         shown.reject();
     });
     EXPECT_EQ(addResult, -1);
     EXPECT_EQ(removeResult, -1);
     EXPECT_EQ(secondAddResult, -1);
+    EXPECT_EQ(roundTripAddResult, -1);
     EXPECT_EQ(right, QStringList({QStringLiteral("person")}));
+    EXPECT_TRUE(rightAfterRoundTrip.isEmpty());
     EXPECT_EQ(left.size(), before.size() - 1);
     const auto shown = boxes.boxes();
-    ASSERT_EQ(shown.size(), 3u);
+    ASSERT_EQ(shown.size(), 4u);
     for (const auto& box : shown) {
         EXPECT_EQ(box.caption, L"Warning");
         EXPECT_EQ(box.text, L"Select an object class above, first");
@@ -587,14 +597,32 @@ TEST_F(WizardTest, AnEmptyRdnKeepsTheWizardOpen)
 TEST_F(WizardTest, CreatesAnInetOrgPersonWithCnAndSn)
 {
     CWizardCreateEntry wizard(kScratchDnWide);
+    QString recordTitle, recordText;
     const int result = runWizard(wizard, [&](CWizardCreateEntry& shown) {
         toEditPage(shown, {QStringLiteral("person"), QStringLiteral("organizationalPerson"),
                            QStringLiteral("inetOrgPerson")});
         setValue(shown, QStringLiteral("cn"), QStringLiteral("Jane Smith"));
         setValue(shown, QStringLiteral("sn"), QStringLiteral("Smith"));
         setValue(shown, QStringLiteral("mail"), QStringLiteral("jane@example.com"));
+        dialogs.queueDialog([&](QDialog& dialog) {
+            auto& info = dynamic_cast<CDialogEditInfo&>(dialog);
+            info.show();
+            recordTitle = info.getTitleLabel()->text();
+            recordText = info.getEdit()->toPlainText();
+            info.getOkButton()->click();
+        });
         finish(shown, QStringLiteral("cn=Jane Smith"));
     });
+    // The record of what was sent: values given, then the classes.
+    EXPECT_EQ(recordTitle, QStringLiteral("cn=Jane Smith,ou=WizardScratch,dc=example,dc=com"));
+    EXPECT_EQ(recordText, QStringLiteral("dn: cn=Jane Smith,ou=WizardScratch,dc=example,dc=com\n"
+                                         "sn: Smith\n"
+                                         "cn: Jane Smith\n"
+                                         "mail: jane@example.com\n"
+                                         "objectclass: person\n"
+                                         "objectclass: organizationalPerson\n"
+                                         "objectclass: inetOrgPerson\n"));
+    EXPECT_EQ(dialogs.dialogClasses().back(), QStringLiteral("CDialogEditInfo"));
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_FALSE(wizard.isVisible());
     EXPECT_EQ(wizard.getNewLDAPRelativeDn(), L"cn=Jane Smith");
@@ -665,6 +693,9 @@ TEST_F(WizardTest, ARefusedAddAnsweredCancelLeavesNoEntry)
     EXPECT_EQ(shown[1].text, L"Can't create object, do you want to modify the attributes?");
     EXPECT_EQ(shown[1].buttons, BoxButtons::OkCancel);
     EXPECT_FALSE(TestDirectoryServer::shared().entryExists("cn=NoSurname," + kScratchDn));
+    // No record is shown for an entry that was not created.
+    const auto& run = dialogs.dialogClasses();
+    EXPECT_EQ(std::count(run.begin(), run.end(), QStringLiteral("CDialogEditInfo")), 0);
 }
 
 TEST_F(WizardTest, ARefusedAddAnsweredOkKeepsEverythingForAnotherTry)

@@ -1,0 +1,591 @@
+// Background subtree export and LDIF import on the model's worker: round trip
+// into an empty server, stops, second requests and failures.
+
+#include "LDAPEntry.h"
+#include "LDAPLdifFile.h"
+#include "LdifRecordReader.h"
+#include "Model.h"
+#include "ModelTestSupport.h"
+#include "ScriptedMessageBoxes.h"
+#include "TestDirectoryServer.h"
+#include "Util.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using dirtest::TestDirectoryServer;
+using ldapmodel::LDAPEntry;
+using ldapmodel::LDAPLdifFile;
+using ldapmodel::Model;
+using memorylib::gc_ptr;
+using modeltest::RecordingObserver;
+using modeltest::wide;
+namespace sample = dirtest::sample;
+
+namespace {
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+// DNs of the records of an LDIF file, read back.
+std::vector<std::wstring> fileDns(const std::filesystem::path& path)
+{
+    std::vector<std::wstring> dns;
+    LDAPLdifFile file(path.wstring());
+    file.readRecords([&](const std::string& record, const std::string&) {
+        LDAPEntry entry;
+        EXPECT_EQ(ldapmodel::LdifRecordReader::createFromLdifString(entry, record), 0) << record;
+        dns.push_back(entry.getDN());
+        return true;
+    });
+    return dns;
+}
+
+// DNs under base (scope one or sub), in the server's order.
+std::vector<std::wstring> serverDns(const TestDirectoryServer& server, const std::string& base,
+                                    const char* scope = "sub")
+{
+    std::string output;
+    EXPECT_TRUE(server.runLdapsearch({"-D", TestDirectoryServer::adminDn(), "-w", TestDirectoryServer::adminPassword(),
+                                      "-b", base, "-s", scope, "(objectclass=*)", "1.1"},
+                                     output))
+        << output;
+    std::vector<std::wstring> dns;
+    for (const std::string& dn : TestDirectoryServer::ldifDns(output))
+        dns.push_back(wide(dn));
+    return dns;
+}
+
+// The whole directory as unfolded ldapsearch records (user attributes),
+// keyed by their DN line.
+std::map<std::string, std::string> directoryOf(const TestDirectoryServer& server)
+{
+    std::string output;
+    EXPECT_TRUE(server.runLdapsearch({"-D", TestDirectoryServer::adminDn(), "-w", TestDirectoryServer::adminPassword(),
+                                      "-b", TestDirectoryServer::baseDn(), "(objectClass=*)"},
+                                     output))
+        << output;
+    std::map<std::string, std::string> records;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find("\n\n", start);
+        if (end == std::string::npos)
+            end = output.size();
+        std::string record = output.substr(start, end - start);
+        if (!record.empty())
+            records[record.substr(0, record.find('\n'))] = record;
+        start = end + 2;
+    }
+    return records;
+}
+
+std::string deviceDn(const std::string& prefix, int n)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", n);
+    return "cn=" + prefix + number + "," + TestDirectoryServer::baseDn();
+}
+
+// count device records named <prefix>01, <prefix>02, ...
+std::string deviceLdif(const std::string& prefix, int count)
+{
+    std::string ldif;
+    for (int n = 1; n <= count; ++n) {
+        const std::string dn = deviceDn(prefix, n);
+        ldif += "dn: " + dn + "\nobjectClass: device\ncn: " + dn.substr(3, dn.find(',') - 3) + "\n\n";
+    }
+    return ldif;
+}
+
+std::vector<std::wstring> deviceDns(const std::string& prefix, int count)
+{
+    std::vector<std::wstring> dns;
+    for (int n = 1; n <= count; ++n)
+        dns.push_back(wide(deviceDn(prefix, n)));
+    return dns;
+}
+
+// The devices of prefix that the server holds, in number order.
+std::vector<std::wstring> importedDevices(const TestDirectoryServer& server, const std::string& prefix)
+{
+    std::vector<std::wstring> held;
+    for (const std::wstring& dn : serverDns(server, TestDirectoryServer::baseDn(), "one")) {
+        if (dn.rfind(wide("cn=" + prefix), 0) == 0)
+            held.push_back(dn);
+    }
+    std::sort(held.begin(), held.end());
+    return held;
+}
+
+// Asks the model to stop, as the progress window's button does, when the
+// progress count reaches a given value.
+class StoppingObserver : public RecordingObserver {
+public:
+    explicit StoppingObserver(int stopAt) : m_iStopAt(stopAt) {}
+    bool step() override
+    {
+        bool goOn = RecordingObserver::step();
+        if (Model::instance().getProgressCount() == m_iStopAt)
+            Model::instance().requestStop();
+        return goOn;
+    }
+
+private:
+    const int m_iStopAt;
+};
+
+class ModelLdifBackgroundServerTest : public ::testing::Test {
+protected:
+    // One server with the base entry alone for the imports; each test
+    // imports entries of its own.
+    static void SetUpTestSuite()
+    {
+        s_target = std::make_unique<TestDirectoryServer>(TestDirectoryServer::Content::Empty);
+        ASSERT_TRUE(s_target->start()) << s_target->lastError();
+    }
+    static void TearDownTestSuite() { s_target.reset(); }
+
+    void SetUp() override
+    {
+        ASSERT_NE(s_target, nullptr);
+        modeltest::mainObserver();
+        model = &Model::instance();
+        model->disconnect();
+        modeltest::pointAtServer(*model, TestDirectoryServer::shared());
+        ASSERT_EQ(model->connect(false), 0);
+        progress = new RecordingObserver();
+        model->setProgressObserver(progress);
+        // Refused records go to LDIFError.txt in the working directory.
+        std::string pattern = (std::filesystem::temp_directory_path() / "dirlook-modelldif-bg-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        directory = pattern;
+        previousDirectory = std::filesystem::current_path();
+        std::filesystem::current_path(directory);
+        boxes.clear();
+    }
+    void TearDown() override
+    {
+        model->waitBackground();
+        model->disconnect();
+        model->setProgressObserver(gc_ptr<ldapmodel::ModelObserver>());
+        model->setLdifFileName(L"");
+        model->waitBackground();  // drops the retired observers
+        std::filesystem::current_path(previousDirectory);
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+    }
+
+    std::wstring path(const char* name) const { return (directory / name).wstring(); }
+
+    void connectTo(const TestDirectoryServer& server)
+    {
+        modeltest::pointAtServer(*model, server);
+        ASSERT_EQ(model->connect(false), 0);
+    }
+
+    // Waits for the worker and checks the end every operation shares.
+    void expectFinishedAndIdle()
+    {
+        EXPECT_TRUE(progress->waitFinished());
+        model->waitBackground();
+        EXPECT_EQ(progress->finishedCount(), 1);
+        for (std::thread::id id : progress->callbackThreads())
+            EXPECT_NE(id, std::this_thread::get_id());
+        EXPECT_FALSE(model->isRunning());
+        EXPECT_FALSE(model->isStopRequested());
+        EXPECT_EQ(model->getProgressCount(), 0);
+        EXPECT_EQ(model->getCurrentDN(), L"");
+        EXPECT_EQ(model->getBackgroundState().getMessageId(), 0);
+        EXPECT_EQ(model->getBackgroundState().getBaseDN(), L"");
+        EXPECT_EQ(model->getBackgroundState().getFileName(), L"");
+    }
+
+    static std::unique_ptr<TestDirectoryServer> s_target;
+    dirtest::ScriptedMessageBoxes boxes;
+    Model* model = nullptr;
+    gc_ptr<RecordingObserver> progress;
+    std::filesystem::path directory;
+    std::filesystem::path previousDirectory;
+};
+
+std::unique_ptr<TestDirectoryServer> ModelLdifBackgroundServerTest::s_target;
+
+// ---- export --------------------------------------------------------------------
+
+TEST_F(ModelLdifBackgroundServerTest, ExportedSubtreeImportsIntoAnEmptyServerEntryByEntry)
+{
+    model->setLdifFileName(path("sample.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), 0);
+    EXPECT_TRUE(boxes.boxes().empty());
+
+    // Every entry in the server's order, one step per message.
+    const std::vector<std::wstring> expected = serverDns(TestDirectoryServer::shared(), sample::kBaseDn);
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(sample::kEntryCount));
+    EXPECT_EQ(fileDns(directory / "sample.ldif"), expected);
+    std::vector<int> counts = progress->stepCounts();
+    ASSERT_EQ(counts.size(), expected.size() + 1);
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        EXPECT_EQ(counts[i], static_cast<int>(i + 1));
+    // The LDIF file's own width, 78.
+    const std::string written = readFile(directory / "sample.ldif");
+    std::istringstream lines(written);
+    std::string line;
+    bool full = false;
+    while (std::getline(lines, line)) {
+        EXPECT_LE(line.size(), line.rfind("dn:: ", 0) == 0 ? 79u : 78u) << line;
+        full = full || line.size() == 78u;
+    }
+    EXPECT_TRUE(full);
+    EXPECT_NE(written.find("\njpegPhoto:: "), std::string::npos);
+
+    // Into a server without entries, on the worker.
+    TestDirectoryServer bare(TestDirectoryServer::Content::Bare);
+    ASSERT_TRUE(bare.start()) << bare.lastError();
+    modeltest::pointAtServer(*model, bare);
+    model->connect(false);  // the base entry does not exist yet
+    ASSERT_TRUE(model->isConnected());
+    boxes.clear();
+    progress->clear();
+    EXPECT_EQ(model->importLdif(path("sample.ldif")), 0);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), 0);
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_FALSE(std::filesystem::exists(directory / "LDIFError.txt"));
+    EXPECT_EQ(progress->progressAtFinish(), sample::kEntryCount);
+    EXPECT_EQ(progress->steps(), sample::kEntryCount + 1);
+
+    std::map<std::string, std::string> original = directoryOf(TestDirectoryServer::shared());
+    std::map<std::string, std::string> imported = directoryOf(bare);
+    ASSERT_EQ(imported.size(), original.size());
+    for (const auto& record : original) {
+        auto found = imported.find(record.first);
+        ASSERT_NE(found, imported.end()) << record.first;
+        EXPECT_EQ(found->second, record.second);
+    }
+    EXPECT_EQ(serverDns(bare, sample::kBaseDn), expected);
+    EXPECT_TRUE(bare.entryExists(sample::kJoseDn));
+    EXPECT_TRUE(bare.entryExists(sample::kLukaszDn));
+    EXPECT_EQ(TestDirectoryServer::ldifValues(bare.entryLdif(sample::kLukaszDn), "cn"),
+              std::vector<std::string>{sample::kLukaszCn});
+    EXPECT_EQ(TestDirectoryServer::ldifValues(bare.entryLdif(sample::kPhotoDn), "jpegPhoto"),
+              std::vector<std::string>{TestDirectoryServer::readDataFile(sample::kPhotoFile)});
+    EXPECT_EQ(TestDirectoryServer::ldifValues(bare.entryLdif(sample::kCertDn), "userCertificate;binary"),
+              std::vector<std::string>{TestDirectoryServer::readDataFile(sample::kCertFile)});
+    model->disconnect();
+}
+
+TEST_F(ModelLdifBackgroundServerTest, ExportAppendsWithTheFilterAndAttributesGiven)
+{
+    writeFile(directory / "devices.ldif", "dn: cn=kept,dc=example,dc=com\ncn: kept\n\n");
+    model->setLdifFileName(path("devices.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kDeptDn), L"(objectclass=device)", {L"cn"}), 0);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), 0);
+
+    std::vector<std::wstring> dns = fileDns(directory / "devices.ldif");
+    ASSERT_EQ(dns.size(), 5u);
+    EXPECT_EQ(dns[0], L"cn=kept,dc=example,dc=com");
+    const std::string written = readFile(directory / "devices.ldif");
+    EXPECT_NE(written.find("\ndn: cn=printer,ou=Dept,dc=example,dc=com\ncn: printer\n\n"), std::string::npos);
+    EXPECT_EQ(written.find("objectClass"), std::string::npos);
+    EXPECT_EQ(written.find("description"), std::string::npos);
+}
+
+TEST_F(ModelLdifBackgroundServerTest, ExportSizeLimitKeepsWhatArrived)
+{
+    model->setSizeLimit(10);
+    model->setLdifFileName(path("limited.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
+    expectFinishedAndIdle();
+    // Not reported; the result keeps the code.
+    EXPECT_EQ(model->getLdifResult(), 4);
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(fileDns(directory / "limited.ldif").size(), 10u);
+}
+
+TEST_F(ModelLdifBackgroundServerTest, StopDuringTheExportKeepsTheEntriesWritten)
+{
+    const std::vector<std::wstring> all = serverDns(TestDirectoryServer::shared(), sample::kBaseDn);
+
+    // Stop at the fifth message: five entries written, nothing more.
+    progress = new StoppingObserver(5);
+    model->setProgressObserver(progress);
+    model->setLdifFileName(path("stopped.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
+    expectFinishedAndIdle();
+    EXPECT_EQ(fileDns(directory / "stopped.ldif"), std::vector<std::wstring>(all.begin(), all.begin() + 5));
+
+    // From this thread while the worker runs.
+    progress = new RecordingObserver();
+    model->setProgressObserver(progress);
+    model->setLdifFileName(path("user.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
+    ASSERT_TRUE(progress->waitSteps(5));
+    model->requestStop();
+    expectFinishedAndIdle();
+    std::vector<std::wstring> written = fileDns(directory / "user.ldif");
+    EXPECT_GE(written.size(), 5u);
+    EXPECT_LT(written.size(), all.size());
+    EXPECT_EQ(written, std::vector<std::wstring>(all.begin(), all.begin() + written.size()));
+    EXPECT_EQ(progress->progressAtFinish(), static_cast<int>(written.size()));
+
+    // The abandoned search leaves the connection usable.
+    EXPECT_TRUE(model->entryExists(wide(sample::kPeopleDn)));
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(ModelLdifBackgroundServerTest, ExportFailuresStillFinish)
+{
+    // No file name: nothing is searched or written.
+    EXPECT_EQ(model->exportSubtree(wide(sample::kDeptDn), L"(objectclass=*)", {L"*"}), -1);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), -1);
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(directory));
+
+    // A search that does not start is reported.
+    progress->clear();
+    model->setLdifFileName(path("bad.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kDeptDn), L"(((", {L"*"}), 87);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), 87);
+    std::vector<util::MessageBoxRequest> shown = boxes.boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text.rfind(L"Bad search filter. LDAPError 87: Bad search filter", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_empty(directory));
+
+    // A file that can't be written: reported once, the search abandoned.
+    progress->clear();
+    boxes.clear();
+    const std::wstring unwritable = path("missing/out.ldif");
+    model->setLdifFileName(unwritable);
+    EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), -1);
+    EXPECT_EQ(progress->progressAtFinish(), 1);
+    shown = boxes.boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, L"Export to ldif file");
+    EXPECT_EQ(shown[0].text, L"Can't write the file\n" + unwritable);
+    EXPECT_TRUE(model->entryExists(wide(sample::kPeopleDn)));
+
+    // Without a connection.
+    model->disconnect();
+    progress->clear();
+    boxes.clear();
+    model->setLdifFileName(path("offline.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kDeptDn), L"(objectclass=*)", {L"*"}), -1);
+    expectFinishedAndIdle();
+    EXPECT_EQ(progress->steps(), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(directory));
+}
+
+TEST_F(ModelLdifBackgroundServerTest, SecondRequestDuringAnExportOnlyStopsIt)
+{
+    const std::vector<std::wstring> all = serverDns(TestDirectoryServer::shared(), sample::kBaseDn);
+    writeFile(directory / "other.ldif", deviceLdif("exportsecond", 3));
+    model->setLdifFileName(path("first.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
+    ASSERT_TRUE(progress->waitSteps(3));
+    EXPECT_TRUE(model->isRunning());
+    // Neither an import nor another export starts.
+    EXPECT_EQ(model->importLdif(path("other.ldif")), 0);
+    model->setLdifFileName(path("second.ldif"));
+    EXPECT_EQ(model->exportSubtree(wide(sample::kDeptDn), L"(objectclass=*)", {L"*"}), 0);
+    expectFinishedAndIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(progress->finishedCount(), 1);
+
+    std::vector<std::wstring> written = fileDns(directory / "first.ldif");
+    EXPECT_LT(written.size(), all.size());
+    EXPECT_EQ(written, std::vector<std::wstring>(all.begin(), all.begin() + written.size()));
+    EXPECT_FALSE(std::filesystem::exists(directory / "second.ldif"));
+    EXPECT_FALSE(TestDirectoryServer::shared().entryExists(deviceDn("exportsecond", 1)));
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+// ---- import --------------------------------------------------------------------
+
+TEST_F(ModelLdifBackgroundServerTest, StopFromTheProgressWindowEndsTheImportBeforeTheNextRecord)
+{
+    writeFile(directory / "devices.ldif", deviceLdif("stopstep", 10));
+    connectTo(*s_target);
+    // The stop arrives while the third entry is being counted.
+    progress = new StoppingObserver(3);
+    model->setProgressObserver(progress);
+    EXPECT_EQ(model->importLdif(path("devices.ldif")), 0);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), 0);
+    EXPECT_EQ(importedDevices(*s_target, "stopstep"), deviceDns("stopstep", 3));
+    EXPECT_EQ(progress->stepCounts(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(progress->progressAtFinish(), 3);
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(ModelLdifBackgroundServerTest, StopFromTheUserInterfaceThreadEndsTheImport)
+{
+    const int count = 40;
+    writeFile(directory / "devices.ldif", deviceLdif("stopui", count));
+    connectTo(*s_target);
+    EXPECT_EQ(model->importLdif(path("devices.ldif")), 0);
+    ASSERT_TRUE(progress->waitSteps(6));
+    model->requestStop();
+    expectFinishedAndIdle();
+
+    // A leading part of the file, as many entries as were counted.
+    const int imported = progress->progressAtFinish();
+    EXPECT_GE(imported, 5);
+    EXPECT_LT(imported, count);
+    EXPECT_EQ(importedDevices(*s_target, "stopui"), deviceDns("stopui", imported));
+
+    // stopBackground does the same.
+    progress->clear();
+    writeFile(directory / "more.ldif", deviceLdif("stopagain", count));
+    EXPECT_EQ(model->importLdif(path("more.ldif")), 0);
+    ASSERT_TRUE(progress->waitSteps(3));
+    EXPECT_EQ(model->stopBackground(), 0);
+    EXPECT_EQ(progress->finishedCount(), 1);
+    const std::vector<std::wstring> again = importedDevices(*s_target, "stopagain");
+    EXPECT_LT(again.size(), static_cast<std::size_t>(count));
+    EXPECT_EQ(again, deviceDns("stopagain", static_cast<int>(again.size())));
+    EXPECT_FALSE(model->isRunning());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(ModelLdifBackgroundServerTest, SecondRequestDuringAnImportOnlyStopsIt)
+{
+    const int count = 40;
+    writeFile(directory / "first.ldif", deviceLdif("importfirst", count));
+    writeFile(directory / "second.ldif", deviceLdif("importsecond", 3));
+    connectTo(*s_target);
+    EXPECT_EQ(model->importLdif(path("first.ldif")), 0);
+    ASSERT_TRUE(progress->waitSteps(3));
+    EXPECT_TRUE(model->isRunning());
+    EXPECT_EQ(model->importLdif(path("second.ldif")), 0);
+    expectFinishedAndIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(progress->finishedCount(), 1);
+
+    const std::vector<std::wstring> first = importedDevices(*s_target, "importfirst");
+    EXPECT_LT(first.size(), static_cast<std::size_t>(count));
+    EXPECT_EQ(first, deviceDns("importfirst", static_cast<int>(first.size())));
+    EXPECT_TRUE(importedDevices(*s_target, "importsecond").empty());
+
+    // An export or a child read asked for during an import stops it too.
+    for (int round = 0; round < 2; ++round) {
+        progress->clear();
+        const std::string prefix = round == 0 ? "importthird" : "importfourth";
+        writeFile(directory / "third.ldif", deviceLdif(prefix, count));
+        EXPECT_EQ(model->importLdif(path("third.ldif")), 0);
+        ASSERT_TRUE(progress->waitSteps(3));
+        if (round == 0) {
+            model->setLdifFileName(path("export.ldif"));
+            EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
+        } else {
+            EXPECT_EQ(model->readChildren(wide(sample::kBaseDn)), 0);
+        }
+        expectFinishedAndIdle();
+        EXPECT_LT(importedDevices(*s_target, prefix).size(), static_cast<std::size_t>(count));
+    }
+    EXPECT_FALSE(std::filesystem::exists(directory / "export.ldif"));
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(ModelLdifBackgroundServerTest, RefusedRecordIsReportedAndTheImportGoesOn)
+{
+    writeFile(directory / "mixed.ldif", "dn: dc=example,dc=com\nobjectClass: dcObject\nobjectClass: organization\n"
+                                        "dc: example\no: Again\n\n" +
+                                            deviceLdif("refusedthen", 2));
+    connectTo(*s_target);
+    EXPECT_EQ(model->importLdif(path("mixed.ldif")), 0);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), 0);
+    EXPECT_EQ(importedDevices(*s_target, "refusedthen"), deviceDns("refusedthen", 2));
+    std::vector<util::MessageBoxRequest> shown = boxes.boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, L"Already exists. LDAPError 68: Already exists");
+    // Kept in the working directory's error file.
+    const std::string errors = readFile(directory / "LDIFError.txt");
+    EXPECT_EQ(errors.rfind("# dn: dc=example,dc=com refused: LDAPError 68: Already exists\n", 0), 0u) << errors;
+    EXPECT_EQ(progress->progressAtFinish(), 3);
+}
+
+TEST_F(ModelLdifBackgroundServerTest, ImportFailuresStillFinish)
+{
+    connectTo(*s_target);
+
+    // No file name.
+    EXPECT_EQ(model->importLdif(L""), -1);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), -1);
+    EXPECT_EQ(progress->steps(), 0);
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(directory));
+
+    // A file that is not there, and a directory.
+    for (const char* name : {"missing.ldif", "folder"}) {
+        if (std::string(name) == "folder")
+            std::filesystem::create_directory(directory / name);
+        progress->clear();
+        boxes.clear();
+        EXPECT_EQ(model->importLdif(path(name)), 0);
+        expectFinishedAndIdle();
+        EXPECT_EQ(model->getLdifResult(), -1);
+        std::vector<util::MessageBoxRequest> shown = boxes.boxes();
+        ASSERT_EQ(shown.size(), 1u) << name;
+        EXPECT_EQ(shown[0].caption, L"Import ldif file");
+        EXPECT_EQ(shown[0].text, L"Can't open the file\n" + path(name));
+        EXPECT_EQ(progress->steps(), 0);
+    }
+
+    // A record that can't be read ends the import after the ones before it.
+    progress->clear();
+    boxes.clear();
+    writeFile(directory / "broken.ldif", deviceLdif("brokenbefore", 2) + "dn: cn=x,dc=example,dc=com\nno colon here\n\n" +
+                                             deviceLdif("brokenafter", 2));
+    EXPECT_EQ(model->importLdif(path("broken.ldif")), 0);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), -1);
+    EXPECT_EQ(importedDevices(*s_target, "brokenbefore"), deviceDns("brokenbefore", 2));
+    EXPECT_TRUE(importedDevices(*s_target, "brokenafter").empty());
+
+    // No connection to be had.
+    model->disconnect();
+    model->setPort(1);
+    progress->clear();
+    boxes.clear();
+    writeFile(directory / "offline.ldif", deviceLdif("offline", 1));
+    EXPECT_EQ(model->importLdif(path("offline.ldif")), -1);
+    expectFinishedAndIdle();
+    EXPECT_EQ(model->getLdifResult(), -1);
+    EXPECT_FALSE(boxes.boxes().empty());  // the failed connect
+    EXPECT_TRUE(importedDevices(*s_target, "offline").empty());
+}
+
+} // namespace

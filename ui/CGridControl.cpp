@@ -76,7 +76,13 @@ int CGridControl::setCell(int row, int column, const QString& text)
 
 void CGridControl::reset()
 {
+    if (m_bClearing) {
+        QTreeWidget::reset();
+        return;
+    }
+    m_bClearing = true;
     clear();
+    m_bClearing = false;
 }
 
 QString CGridControl::getItemString(int row, int column) const

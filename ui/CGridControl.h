@@ -37,8 +37,10 @@ public:
         return setCell(row, column, QString::fromStdWString(text));
     }
 
-    // Removes all rows; the columns stay.
-    void reset();
+    // Removes all rows; the columns stay. This is also the item view's
+    // reset slot, which the model calls when it has been cleared: that call
+    // only does the view's own reset.
+    void reset() override;
 
     int getRowCount() const { return topLevelItemCount(); }
     int rowCount() const { return topLevelItemCount(); }
@@ -57,5 +59,6 @@ public:
 
 private:
     int m_iColumnCount = 0;  // columns created through insertColumn
+    bool m_bClearing = false;  // reset is emptying the list
     QIcon m_rowIcon;
 };

@@ -29,7 +29,7 @@ public:
     // Clears the list and shows the active entry's user attributes.
     int fill();
     // Removes all rows.
-    void reset();
+    void reset() override;
     // Same as fill.
     void updateFromModel(int kind);
 

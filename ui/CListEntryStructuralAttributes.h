@@ -19,7 +19,7 @@ public:
     // Creates the two columns.
     int init();
     // Removes all rows.
-    void reset();
+    void reset() override;
     // Only clear the list.
     int fill();
     void updateFromModel(int kind);

@@ -375,6 +375,10 @@ int TreeControlView::fetchChildren(const std::wstring& dn)
         return -1;
     const int result = model->entryExists(dn) ? 0 : -1;
     installTreeObserver();
+    // Children that arrive under an open node make the view lay out all of
+    // them again for every one; the callers open the node afterwards.
+    if (QTreeWidgetItem* node = findNode(dn))
+        collapseItem(node);
     Model& theModel = *model;
     CProgressBar::runModal(this, theModel, [&theModel, &dn]() {
         const int code = theModel.readChildren(dn);

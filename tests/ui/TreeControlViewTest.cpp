@@ -1,0 +1,581 @@
+// The directory tree: paths, labels and the child index without a server;
+// opening, stopping and refreshing nodes against the test server.
+
+#include "CProgressBar.h"
+#include "Model.h"
+#include "ScriptedDialogs.h"
+#include "ScriptedMessageBoxes.h"
+#include "TestDirectoryServer.h"
+#include "TreeControlView.h"
+#include "Util.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidgetItem>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using ldapmodel::Model;
+using memorylib::gc_ptr;
+
+// Readable test failures.
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+const std::wstring kBase = L"dc=example,dc=com";
+const std::wstring kPeople = L"ou=People,dc=example,dc=com";
+
+QStringList childLabels(const QTreeWidgetItem* node)
+{
+    QStringList labels;
+    for (int row = 0; row < node->childCount(); ++row)
+        labels << node->child(row)->text(0);
+    return labels;
+}
+
+QStringList topLabels(const QTreeWidget& view)
+{
+    QStringList labels;
+    for (int row = 0; row < view.topLevelItemCount(); ++row)
+        labels << view.topLevelItem(row)->text(0);
+    return labels;
+}
+
+// Watches for the next popup menu, records it and closes it, triggering the
+// item of the given text first when asked.
+class MenuProbe {
+public:
+    explicit MenuProbe(const QString& trigger = QString()) : m_trigger(trigger)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this]() { poll(); });
+        m_timer.start(5);
+    }
+
+    bool shown = false;
+    QString title;
+    QStringList texts;  // "-" for a separator
+    QStringList keys;   // portable text of each item's shortcut
+
+private:
+    void poll()
+    {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        m_timer.stop();
+        shown = true;
+        title = menu->title();
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            keys << action->shortcut().toString(QKeySequence::PortableText);
+            if (!m_trigger.isEmpty() && action->text() == m_trigger)
+                chosen = action;
+        }
+        menu->close();
+        if (chosen != nullptr)
+            chosen->trigger();
+    }
+
+    QString m_trigger;
+    QTimer m_timer;
+};
+
+void rightClick(QWidget* viewport, const QPoint& position)
+{
+    QContextMenuEvent event(QContextMenuEvent::Mouse, position, viewport->mapToGlobal(position));
+    QApplication::sendEvent(viewport, &event);
+}
+
+void clickLabel(TreeControlView& view, QTreeWidgetItem* node)
+{
+    view.scrollToItem(node);
+    const QRect rect = view.visualItemRect(node);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(rect.left() + 8, rect.center().y()));
+}
+
+// The first components of the children of dn, in the order the server
+// lists them.
+QStringList serverChildLabels(const std::wstring& dn)
+{
+    std::string output;
+    EXPECT_TRUE(dirtest::TestDirectoryServer::shared().runLdapsearch(
+        {"-b", util::toUtf8(dn), "-s", "one", "(objectClass=*)", "1.1"}, output))
+        << output;
+    QStringList labels;
+    for (const std::string& child : dirtest::TestDirectoryServer::ldifDns(output))
+        labels << QString::fromStdString(child.substr(0, child.find(',')));
+    return labels;
+}
+
+int progressWindowsRun(const dirtest::ScriptedDialogs& dialogs)
+{
+    int count = 0;
+    for (const QString& name : dialogs.dialogClasses())
+        count += name == QStringLiteral("CProgressBar") ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+// ---- paths and nodes, no server --------------------------------------------
+
+TEST(TreeControlViewPaths, FoundEntriesWithDifferentCaseAndBlanksShareTheirNodes)
+{
+    TreeControlView view;
+    view.onEntryFound(L"cn=a,dc=x");
+    view.onEntryFound(L"CN=b, DC=X");
+
+    ASSERT_EQ(topLabels(view), QStringList{QStringLiteral("dc=x")});
+    QTreeWidgetItem* top = view.topLevelItem(0);
+    EXPECT_EQ(childLabels(top), (QStringList{QStringLiteral("cn=a"), QStringLiteral("CN=b")}));
+    EXPECT_EQ(view.getDN(top->child(1)), L"CN=b,dc=x");
+    EXPECT_EQ(view.findNode(L"cn=B,DC=x"), top->child(1));
+}
+
+TEST(TreeControlViewPaths, InsertingNeverDuplicatesNodes)
+{
+    TreeControlView view;
+    view.buildTree({L"dc=com,dc=example", L"dc=com,dc=example,ou=People",
+                    L" DC=COM , dc=Example ,ou=people,uid=u1", L"dc=com,dc=example,ou=People"},
+                   L",");
+    view.insertPath(L"dc=com,dc=example,ou=People,uid=u1");
+    view.insertPath(L"");
+    view.insertPath(L" , ");
+
+    ASSERT_EQ(view.topLevelItemCount(), 1);
+    QTreeWidgetItem* com = view.topLevelItem(0);
+    ASSERT_EQ(childLabels(com), QStringList{QStringLiteral("dc=example")});
+    QTreeWidgetItem* example = com->child(0);
+    ASSERT_EQ(childLabels(example), QStringList{QStringLiteral("ou=People")});
+    EXPECT_EQ(childLabels(example->child(0)), QStringList{QStringLiteral("uid=u1")});
+    EXPECT_EQ(view.getDN(example->child(0)->child(0)), L"uid=u1,ou=People,dc=example,dc=com");
+    EXPECT_EQ(view.findNode(L"UID=U1, ou=people, dc=EXAMPLE, dc=com"), example->child(0)->child(0));
+    EXPECT_EQ(view.findNode(L"uid=u2,ou=People,dc=example,dc=com"), nullptr);
+    EXPECT_EQ(view.findNode(L""), nullptr);
+}
+
+TEST(TreeControlViewPaths, EscapedCommaStaysInsideItsComponent)
+{
+    TreeControlView view;
+    view.onEntryFound(L"cn=Smith\\, John,ou=People,dc=x");
+
+    QTreeWidgetItem* people = view.findNode(L"ou=People,dc=x");
+    ASSERT_NE(people, nullptr);
+    ASSERT_EQ(childLabels(people), QStringList{QStringLiteral("cn=Smith\\, John")});
+    EXPECT_EQ(view.getDN(people->child(0)), L"cn=Smith\\, John,ou=People,dc=x");
+    EXPECT_EQ(view.findNode(L"cn=Smith\\, John,ou=People,dc=x"), people->child(0));
+}
+
+TEST(TreeControlViewPaths, EveryNodeShowsAnExpandButtonAndTheSameImage)
+{
+    TreeControlView view;
+    view.insertPath(L"dc=x,ou=a");
+    view.insertPath(L"dc=x,ou=b");
+    QTreeWidgetItem* a = view.findNode(L"ou=a,dc=x");
+    QTreeWidgetItem* b = view.findNode(L"ou=b,dc=x");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+
+    EXPECT_EQ(a->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(view.topLevelItem(0)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    const QIcon iconA = a->icon(0);
+    const QIcon iconB = b->icon(0);
+    ASSERT_FALSE(iconA.isNull());
+    EXPECT_EQ(iconA.cacheKey(), iconB.cacheKey());
+    EXPECT_EQ(iconA.cacheKey(), view.topLevelItem(0)->icon(0).cacheKey());
+    EXPECT_EQ(iconA.availableSizes(), QList<QSize>{QSize(16, 16)});
+}
+
+TEST(TreeControlViewPaths, SortOrdersOnlyTheDirectChildrenIgnoringCase)
+{
+    TreeControlView view;
+    for (const wchar_t* path : {L"dc=x,cn=b,cn=z", L"dc=x,cn=b,cn=Y", L"dc=x,cn=C", L"dc=x,cn=a"})
+        view.insertPath(path);
+    QTreeWidgetItem* top = view.topLevelItem(0);
+    view.setCurrentItem(top);
+
+    ASSERT_EQ(view.sortSelectedNode(), 0);
+
+    EXPECT_EQ(childLabels(top),
+              (QStringList{QStringLiteral("cn=a"), QStringLiteral("cn=b"), QStringLiteral("cn=C")}));
+    QTreeWidgetItem* b = view.findNode(L"cn=b,dc=x");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(childLabels(b), (QStringList{QStringLiteral("cn=z"), QStringLiteral("cn=Y")}));
+    // The index still knows every node after the reordering.
+    view.insertPath(L"dc=x,CN=A");
+    view.insertPath(L"dc=x,cn=b,cn=y");
+    EXPECT_EQ(top->childCount(), 3);
+    EXPECT_EQ(b->childCount(), 2);
+
+    view.setCurrentItem(nullptr);
+    view.clearSelection();
+    EXPECT_EQ(view.sortSelectedNode(), -1);
+}
+
+TEST(TreeControlViewPaths, DeleteRenameAndSelectParent)
+{
+    TreeControlView view;
+    view.insertPath(L"dc=x,ou=a,cn=1");
+    view.insertPath(L"dc=x,ou=a,cn=2");
+    view.insertPath(L"dc=x,ou=b");
+
+    EXPECT_EQ(view.deleteNode(L"ou=missing,dc=x"), -1);
+    ASSERT_EQ(view.deleteNode(L"OU=A,dc=x"), 0);
+    EXPECT_EQ(childLabels(view.topLevelItem(0)), QStringList{QStringLiteral("ou=b")});
+    EXPECT_EQ(view.findNode(L"cn=1,ou=a,dc=x"), nullptr);
+    ASSERT_EQ(view.selectParent(), 0);
+    EXPECT_EQ(view.currentItem(), view.topLevelItem(0));
+    // The removed node comes back as a new one.
+    view.insertPath(L"dc=x,ou=a");
+    EXPECT_EQ(view.topLevelItem(0)->childCount(), 2);
+
+    ASSERT_EQ(view.renameNode(L"ou=b,dc=x", L" ou=c "), 0);
+    EXPECT_EQ(view.topLevelItem(0)->child(0)->text(0), QStringLiteral("ou=c"));
+    EXPECT_EQ(view.findNode(L"ou=b,dc=x"), nullptr);
+    EXPECT_NE(view.findNode(L"ou=C,dc=x"), nullptr);
+    view.insertPath(L"dc=x,ou=c");
+    EXPECT_EQ(view.topLevelItem(0)->childCount(), 2);
+    EXPECT_EQ(view.renameNode(L"ou=none,dc=x", L"ou=d"), -1);
+
+    // A top-level node has no parent to select.
+    ASSERT_EQ(view.deleteNode(L"dc=x"), 0);
+    EXPECT_EQ(view.topLevelItemCount(), 0);
+    EXPECT_EQ(view.selectParent(), -1);
+}
+
+TEST(TreeControlViewPaths, RenameOntoASiblingsLabelKeepsBothReachableAfterRemoval)
+{
+    TreeControlView view;
+    view.insertPath(L"dc=x,ou=a");
+    view.insertPath(L"dc=x,ou=b");
+    ASSERT_EQ(view.renameNode(L"ou=b,dc=x", L"ou=A"), 0);
+    ASSERT_EQ(view.topLevelItem(0)->childCount(), 2);
+
+    ASSERT_EQ(view.deleteNode(L"ou=a,dc=x"), 0);
+    QTreeWidgetItem* remaining = view.findNode(L"ou=a,dc=x");
+    ASSERT_NE(remaining, nullptr);
+    EXPECT_EQ(remaining->text(0), QStringLiteral("ou=A"));
+    view.insertPath(L"dc=x,ou=a");
+    EXPECT_EQ(view.topLevelItem(0)->childCount(), 1);
+}
+
+TEST(TreeControlViewPaths, DeleteAllItemsEmptiesTheIndexToo)
+{
+    TreeControlView view;
+    view.insertPath(L"dc=x,ou=a");
+    view.deleteAllItems();
+    EXPECT_EQ(view.topLevelItemCount(), 0);
+    EXPECT_EQ(view.findNode(L"dc=x"), nullptr);
+    view.insertPath(L"dc=x,ou=a");
+    EXPECT_EQ(view.topLevelItemCount(), 1);
+}
+
+TEST(TreeControlViewPaths, ManySiblingsAreFoundThroughTheIndex)
+{
+    TreeControlView view;
+    QTreeWidgetItem* parent = view.insertPath(L"dc=x,ou=big");
+    for (int n = 0; n < 20000; ++n)
+        view.onEntryFound(L"cn=c" + std::to_wstring(n) + L",ou=big,dc=x");
+    ASSERT_EQ(parent->childCount(), 20000);
+    for (int n = 0; n < 20000; n += 7)
+        view.onEntryFound(L"CN=C" + std::to_wstring(n) + L", ou=BIG, dc=x");
+    EXPECT_EQ(parent->childCount(), 20000);
+    EXPECT_EQ(parent->child(12345)->text(0), QStringLiteral("cn=c12345"));
+    EXPECT_EQ(view.findNode(L"cn=c19999,ou=big,dc=x"), parent->child(19999));
+}
+
+TEST(TreeControlViewPaths, MenusCarryTheirLabelsAndKeys)
+{
+    TreeControlView view;
+    std::unique_ptr<QMenu> nodeMenu(view.createNodeMenu(nullptr));
+    QStringList texts;
+    QStringList keys;
+    for (QAction* action : nodeMenu->actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        keys << action->shortcut().toString(QKeySequence::PortableText);
+    }
+    EXPECT_EQ(texts, (QStringList{"&Search", "View-&Modify", "&Add", "&Rename", "&Delete", "-", "&Import",
+                                  "&Export", "-", "Refresh", "Search Props", "S&ort"}));
+    EXPECT_EQ(keys, (QStringList{"Ctrl+F", "Ctrl+M", "Ctrl+A", "Ctrl+R", "Del", "", "Ctrl+I", "Ctrl+E", "",
+                                 "Ctrl+F5", "Ctrl+S", ""}));
+
+    std::unique_ptr<QMenu> backgroundMenu(view.createBackgroundMenu(nullptr));
+    texts.clear();
+    keys.clear();
+    for (QAction* action : backgroundMenu->actions()) {
+        texts << action->text();
+        keys << action->shortcut().toString(QKeySequence::PortableText);
+    }
+    EXPECT_EQ(texts, (QStringList{"&Connect", "&Disconnect"}));
+    EXPECT_EQ(keys, (QStringList{"Ctrl+O", "Ctrl+D"}));
+}
+
+// ---- against the test server -------------------------------------------------
+
+class TreeControlViewServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pModel = Model::getInstance();
+        auto& server = dirtest::TestDirectoryServer::shared();
+        m_pModel->setHost(util::fromUtf8(server.host()));
+        m_pModel->setPort(server.port());
+        m_pModel->setBaseDN(kBase);
+        m_pModel->setBindDN(util::fromUtf8(dirtest::TestDirectoryServer::adminDn()));
+        m_pModel->setPassword(util::fromUtf8(dirtest::TestDirectoryServer::adminPassword()));
+        ASSERT_EQ(m_pModel->connect(false), 0);
+
+        m_view.resize(500, 900);
+        m_view.show();
+        m_view.buildTree(m_pModel->getRootList(), L",");
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_view));
+    }
+
+    void TearDown() override
+    {
+        m_pModel->waitBackground();
+        m_pModel->disconnect();
+    }
+
+    // Clicks the base entry's node, which reads its children.
+    QTreeWidgetItem* openBase()
+    {
+        QTreeWidgetItem* base = m_view.findNode(kBase);
+        EXPECT_NE(base, nullptr);
+        if (base == nullptr)
+            return nullptr;
+        m_view.expandItem(base->parent());
+        clickLabel(m_view, base);
+        return m_view.findNode(kBase);
+    }
+
+    gc_ptr<Model> m_pModel;
+    dirtest::ScriptedMessageBoxes m_boxes;
+    dirtest::ScriptedDialogs m_dialogs;
+    TreeControlView m_view;
+};
+
+TEST_F(TreeControlViewServer, TheRootListBuildsTheTopOfTheTree)
+{
+    EXPECT_EQ(topLabels(m_view), QStringList{QStringLiteral("dc=com")});
+    QTreeWidgetItem* base = m_view.findNode(kBase);
+    ASSERT_NE(base, nullptr);
+    EXPECT_EQ(base->text(0), QStringLiteral("dc=example"));
+    EXPECT_EQ(base->childCount(), 0);
+}
+
+TEST_F(TreeControlViewServer, ClickingANodeOpensItOnceAndMakesItActive)
+{
+    QTreeWidgetItem* base = openBase();
+    ASSERT_NE(base, nullptr);
+
+    EXPECT_EQ(m_pModel->getActiveEntryDN(), kBase);
+    EXPECT_EQ(m_view.currentItem(), base);
+    EXPECT_TRUE(base->isExpanded());
+    EXPECT_EQ(childLabels(base), serverChildLabels(kBase));
+    EXPECT_EQ(base->childCount(), dirtest::sample::kBaseChildCount);
+    EXPECT_EQ(progressWindowsRun(m_dialogs), 1);
+
+    // Another node, then the opened one again: it only expands.
+    QTreeWidgetItem* groups = m_view.findNode(L"ou=Groups," + kBase);
+    ASSERT_NE(groups, nullptr);
+    clickLabel(m_view, groups);
+    EXPECT_EQ(m_pModel->getActiveEntryDN(), L"ou=Groups," + kBase);
+    EXPECT_EQ(groups->childCount(), dirtest::sample::kGroupsChildCount);
+    EXPECT_EQ(progressWindowsRun(m_dialogs), 2);
+
+    m_view.collapseItem(base);
+    clickLabel(m_view, base);
+    EXPECT_EQ(progressWindowsRun(m_dialogs), 2);
+    EXPECT_TRUE(base->isExpanded());
+    EXPECT_EQ(base->childCount(), dirtest::sample::kBaseChildCount);
+    EXPECT_EQ(m_pModel->getActiveEntryDN(), kBase);
+    EXPECT_TRUE(m_boxes.boxes().empty());
+}
+
+TEST_F(TreeControlViewServer, OpeningPeopleListsEveryChildOnce)
+{
+    openBase();
+    QTreeWidgetItem* people = m_view.findNode(kPeople);
+    ASSERT_NE(people, nullptr);
+    clickLabel(m_view, people);
+
+    people = m_view.findNode(kPeople);
+    ASSERT_NE(people, nullptr);
+    const QStringList labels = childLabels(people);
+    EXPECT_EQ(labels.size(), dirtest::sample::kPeopleChildCount);
+    EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
+    EXPECT_TRUE(labels.contains(QStringLiteral("uid=user01")));
+    EXPECT_TRUE(labels.contains(QString::fromUtf8("cn=\xC5\x81ukasz \xC5\xBB\xC3\xB3\xC5\x82kiewski")));
+    EXPECT_NE(m_view.findNode(dirtest::sample::kJoseDnWide), nullptr);
+}
+
+TEST_F(TreeControlViewServer, StoppingTheReadKeepsTheChildrenFoundSoFar)
+{
+    openBase();
+    QTreeWidgetItem* people = m_view.findNode(kPeople);
+    ASSERT_NE(people, nullptr);
+
+    bool stoppedWhileRunning = false;
+    int countAtStop = 0;
+    m_dialogs.queueDialog([&](QDialog& dialog) {
+        auto& progress = static_cast<CProgressBar&>(dialog);
+        dirtest::waitFor([&]() { return progress.getCount() >= 5 || progress.isClosed(); });
+        stoppedWhileRunning = !progress.isClosed();
+        countAtStop = progress.getCount();
+        progress.getStopButton()->click();
+    });
+    clickLabel(m_view, people);
+    dirtest::waitFor([]() { return false; }, 200);
+
+    ASSERT_TRUE(stoppedWhileRunning);
+    EXPECT_FALSE(m_pModel->isRunning());
+    EXPECT_FALSE(m_pModel->isStopRequested());
+    people = m_view.findNode(kPeople);
+    ASSERT_NE(people, nullptr);
+    const QStringList labels = childLabels(people);
+    EXPECT_GE(labels.size(), countAtStop);
+    EXPECT_GE(labels.size(), 5);
+    EXPECT_LT(labels.size(), dirtest::sample::kPeopleChildCount);
+    EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
+    EXPECT_TRUE(people->isExpanded());
+
+    // A refresh reads them all.
+    m_view.setCurrentItem(people);
+    EXPECT_EQ(m_view.refreshSelectedNode(), 0);
+    people = m_view.findNode(kPeople);
+    ASSERT_NE(people, nullptr);
+    EXPECT_EQ(people->childCount(), dirtest::sample::kPeopleChildCount);
+}
+
+TEST_F(TreeControlViewServer, RefreshOfADeletedEntryKeepsItsOldChildren)
+{
+    auto& server = dirtest::TestDirectoryServer::shared();
+    std::string output;
+    ASSERT_TRUE(server.runLdapmodify("dn: ou=Temp,dc=example,dc=com\nchangetype: add\n"
+                                     "objectClass: organizationalUnit\nou: Temp\n\n"
+                                     "dn: cn=t1,ou=Temp,dc=example,dc=com\nchangetype: add\n"
+                                     "objectClass: device\ncn: t1\n\n"
+                                     "dn: cn=t2,ou=Temp,dc=example,dc=com\nchangetype: add\n"
+                                     "objectClass: device\ncn: t2\n\n",
+                                     output))
+        << output;
+    const std::wstring temp = L"ou=Temp," + kBase;
+
+    openBase();
+    QTreeWidgetItem* node = m_view.findNode(temp);
+    ASSERT_NE(node, nullptr);
+    clickLabel(m_view, node);
+    node = m_view.findNode(temp);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(childLabels(node), serverChildLabels(temp));
+    EXPECT_EQ(node->childCount(), 2);
+
+    // A new child shows after a refresh.
+    ASSERT_TRUE(server.runLdapmodify("dn: cn=t3,ou=Temp,dc=example,dc=com\nchangetype: add\n"
+                                     "objectClass: device\ncn: t3\n\n",
+                                     output))
+        << output;
+    m_view.setCurrentItem(node);
+    EXPECT_EQ(m_view.refreshSelectedNode(), 0);
+    EXPECT_EQ(m_view.getRefreshDN(), temp);
+    node = m_view.findNode(temp);
+    ASSERT_NE(node, nullptr);
+    const QStringList threeChildren = childLabels(node);
+    EXPECT_EQ(threeChildren, serverChildLabels(temp));
+    EXPECT_EQ(threeChildren.size(), 3);
+
+    ASSERT_TRUE(server.runLdapmodify("dn: cn=t1,ou=Temp,dc=example,dc=com\nchangetype: delete\n\n"
+                                     "dn: cn=t2,ou=Temp,dc=example,dc=com\nchangetype: delete\n\n"
+                                     "dn: cn=t3,ou=Temp,dc=example,dc=com\nchangetype: delete\n\n"
+                                     "dn: ou=Temp,dc=example,dc=com\nchangetype: delete\n\n",
+                                     output))
+        << output;
+    const int windowsBefore = progressWindowsRun(m_dialogs);
+    m_view.setCurrentItem(node);
+    EXPECT_EQ(m_view.refreshSelectedNode(), -1);
+    // The read still ran.
+    EXPECT_EQ(progressWindowsRun(m_dialogs), windowsBefore + 1);
+    node = m_view.findNode(temp);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(childLabels(node), threeChildren);
+}
+
+TEST_F(TreeControlViewServer, RefreshWithoutASelectedNodeFails)
+{
+    m_view.setCurrentItem(nullptr);
+    EXPECT_EQ(m_view.refreshSelectedNode(), -1);
+    EXPECT_EQ(progressWindowsRun(m_dialogs), 0);
+}
+
+TEST_F(TreeControlViewServer, RightClickOnANodeSelectsItThenShowsTheNodeMenu)
+{
+    QTreeWidgetItem* base = openBase();
+    ASSERT_NE(base, nullptr);
+    QTreeWidgetItem* dept = m_view.findNode(L"ou=Dept," + kBase);
+    ASSERT_NE(dept, nullptr);
+    const QRect rect = m_view.visualItemRect(dept);
+
+    MenuProbe probe;
+    rightClick(m_view.viewport(), QPoint(rect.left() + 8, rect.center().y()));
+
+    EXPECT_TRUE(probe.shown);
+    EXPECT_EQ(probe.texts.value(0), QStringLiteral("&Search"));
+    EXPECT_EQ(probe.texts.size(), 12);
+    EXPECT_EQ(m_pModel->getActiveEntryDN(), L"ou=Dept," + kBase);
+    dept = m_view.findNode(L"ou=Dept," + kBase);
+    ASSERT_NE(dept, nullptr);
+    EXPECT_EQ(childLabels(dept), serverChildLabels(L"ou=Dept," + kBase));
+    EXPECT_EQ(dept->childCount(), 2);
+}
+
+TEST_F(TreeControlViewServer, RightClickOnEmptySpaceShowsTheConnectionMenu)
+{
+    MenuProbe probe(QStringLiteral("&Disconnect"));
+    rightClick(m_view.viewport(), QPoint(40, m_view.viewport()->height() - 10));
+
+    EXPECT_TRUE(probe.shown);
+    EXPECT_EQ(probe.texts, (QStringList{"&Connect", "&Disconnect"}));
+    // Without a main window the command has nowhere to go.
+    ASSERT_EQ(m_boxes.boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.boxes()[0].text, L"No Frame window! Please restart the program");
+    EXPECT_TRUE(m_pModel->isConnected());
+}
+
+TEST_F(TreeControlViewServer, LeftArrowMovesTheSelectionAsUsual)
+{
+    QTreeWidgetItem* base = openBase();
+    ASSERT_NE(base, nullptr);
+    QTreeWidgetItem* groups = m_view.findNode(L"ou=Groups," + kBase);
+    ASSERT_NE(groups, nullptr);
+    m_view.setFocus();
+    m_view.setCurrentItem(groups);
+
+    QTest::keyClick(&m_view, Qt::Key_Left);
+    EXPECT_EQ(m_view.currentItem(), base);
+    EXPECT_TRUE(m_boxes.boxes().empty());
+}
+
+TEST_F(TreeControlViewServer, RightArrowWithoutAMainWindowReportsIt)
+{
+    m_view.setFocus();
+    m_view.setCurrentItem(m_view.findNode(kBase));
+    QTest::keyClick(&m_view, Qt::Key_Right);
+    ASSERT_EQ(m_boxes.boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.boxes()[0].text, L"No Frame window! Please restart the program");
+    // The arrow did not open the node.
+    EXPECT_FALSE(m_view.findNode(kBase)->isExpanded());
+}

@@ -38,6 +38,12 @@ memorylib::gc_ptr<util::Log> log()
     return util::Log::getLog(L"ldapmodel");
 }
 
+QListWidgetItem* selectedItem(const QListWidget& list)
+{
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
 } // namespace
 
 CDialogAddAttribute::CDialogAddAttribute(const gc_ptr<ldapmodel::Model>& model, QWidget* parent)
@@ -106,10 +112,16 @@ CDialogAddAttribute::CDialogAddAttribute(const gc_ptr<ldapmodel::Model>& model, 
     layout->addLayout(buttons);
     resize(ui::dialogUnits(*this, 341, 224).expandedTo(sizeHint()));
 
-    connect(m_pObjectClassList, &QListWidget::currentTextChanged, this,
-            [this](const QString& name) { selectObjectClass(name.toStdWString()); });
-    connect(m_pAttributeTypeList, &QListWidget::currentTextChanged, this,
-            [this](const QString& name) { selectAttributeType(name.toStdWString()); });
+    // Selections, not the current item: a list taking the focus makes its
+    // first line current without anyone choosing it.
+    connect(m_pObjectClassList, &QListWidget::itemSelectionChanged, this, [this]() {
+        if (QListWidgetItem* item = selectedItem(*m_pObjectClassList))
+            selectObjectClass(item->text().toStdWString());
+    });
+    connect(m_pAttributeTypeList, &QListWidget::itemSelectionChanged, this, [this]() {
+        if (QListWidgetItem* item = selectedItem(*m_pAttributeTypeList))
+            selectAttributeType(item->text().toStdWString());
+    });
     connect(m_pLoadButton, &QPushButton::clicked, this, [this]() { OnLoadBinaryValue(); });
     connect(m_pOkButton, &QPushButton::clicked, this, &CDialogAddAttribute::accept);
     connect(m_pCancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -244,7 +256,7 @@ void CDialogAddAttribute::accept()
         done(QDialog::Rejected);
         return;
     }
-    QListWidgetItem* selected = m_pAttributeTypeList->currentItem();
+    QListWidgetItem* selected = selectedItem(*m_pAttributeTypeList);
     m_strAttributeTypeName = selected != nullptr ? selected->text().toStdWString() : std::wstring();
     const bool typeChosen = !m_strAttributeTypeName.empty();
 

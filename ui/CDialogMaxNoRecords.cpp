@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 CDialogMaxNoRecords::CDialogMaxNoRecords(QWidget* parent) : QDialog(parent)
@@ -45,7 +46,21 @@ CDialogMaxNoRecords::CDialogMaxNoRecords(QWidget* parent) : QDialog(parent)
 
     setMaxNoRecords(0);
     setMaxNoSeconds(0);
+    focusRecords();
+}
+
+void CDialogMaxNoRecords::focusRecords()
+{
     m_pRecordsEdit->setFocus(Qt::OtherFocusReason);
+    m_pRecordsEdit->deselect();
+    m_pRecordsEdit->end(false);
+}
+
+void CDialogMaxNoRecords::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Once the dialog is up, whatever focus the window gave first.
+    QTimer::singleShot(0, this, [this]() { focusRecords(); });
 }
 
 CDialogMaxNoRecords::~CDialogMaxNoRecords() = default;

@@ -37,7 +37,12 @@ public:
 
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void focusRecords();
+
     QLineEdit* m_pRecordsEdit = nullptr;
     QLineEdit* m_pSecondsEdit = nullptr;
     QPushButton* m_pOkButton = nullptr;

@@ -38,6 +38,12 @@ QStringList toStringList(const std::vector<std::wstring>& names)
     return list;
 }
 
+QListWidgetItem* selectedItem(const QListWidget& list)
+{
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
 } // namespace
 
 CDialogSchema::CDialogSchema(const gc_ptr<ldapmodel::LDAPSchema>& schema, QWidget* parent)
@@ -88,12 +94,18 @@ CDialogSchema::CDialogSchema(const gc_ptr<ldapmodel::LDAPSchema>& schema, QWidge
 
     connect(m_pCloseButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_pShowAllBox, &QCheckBox::clicked, this, [this]() { showAll(); });
-    connect(m_pObjectClassList, &QListWidget::currentTextChanged, this,
-            [this](const QString& name) { selectObjectClass(name.toStdWString()); });
+    // Selections, not the current item: a list taking the focus makes its
+    // first line current without anyone choosing it.
+    connect(m_pObjectClassList, &QListWidget::itemSelectionChanged, this, [this]() {
+        if (QListWidgetItem* item = selectedItem(*m_pObjectClassList))
+            selectObjectClass(item->text().toStdWString());
+    });
     connect(m_pObjectClassList, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { selectObjectClass(item->text().toStdWString()); });
-    connect(m_pAttributeTypeList, &QListWidget::currentTextChanged, this,
-            [this](const QString& name) { selectAttributeType(name.toStdWString()); });
+    connect(m_pAttributeTypeList, &QListWidget::itemSelectionChanged, this, [this]() {
+        if (QListWidgetItem* item = selectedItem(*m_pAttributeTypeList))
+            selectAttributeType(item->text().toStdWString());
+    });
 
     if (m_pSchema.getObject() == nullptr)
         util::reportErrorAndExit(L"DialogSchema", __LINE__, L"Can't read schema");

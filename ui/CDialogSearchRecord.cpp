@@ -96,7 +96,9 @@ CDialogSearchRecord::CDialogSearchRecord(const gc_ptr<Model>& model, QWidget* pa
     connect(m_pDeleteButton, &QPushButton::clicked, this, [this]() { OnDelete(); });
     connect(m_pExportButton, &QPushButton::clicked, this, [this]() { OnExport(); });
     connect(m_pPropertiesButton, &QPushButton::clicked, this, [this]() { OnProperties(); });
-    connect(m_pResultList, &QListWidget::currentRowChanged, this, [this]() { onSelectionChanged(); });
+    // Selections, not the current line: a list taking the focus makes its
+    // first line current without anyone choosing it.
+    connect(m_pResultList, &QListWidget::itemSelectionChanged, this, [this]() { onSelectionChanged(); });
     connect(m_pResultList, &QListWidget::customContextMenuRequested, this,
             [this](const QPoint& point) { showContextMenuAt(point); });
 
@@ -173,7 +175,7 @@ void CDialogSearchRecord::onEntryFound(const std::wstring& dn)
 {
     DIRLOOK_GUARD(L"DialogSearchRecord");
     m_pResultList->addItem(QString::fromStdWString(dn));
-    if (m_pResultList->currentRow() != 0)
+    if (selectedRow() != 0)
         m_pResultList->setCurrentRow(0);  // a selection change
     else
         onSelectionChanged();
@@ -183,7 +185,7 @@ void CDialogSearchRecord::onSelectionChanged()
 {
     DIRLOOK_GUARD(L"DialogSearchRecord");
     util::TraceScope trace(L"CDialogSearchRecord::onSelectionChanged");
-    const int row = m_pResultList->currentRow();
+    const int row = selectedRow();
     m_iSelectedIndex = row;
     if (row < 0 || m_pModel.getObject() == nullptr)
         return;
@@ -211,11 +213,17 @@ int CDialogSearchRecord::OnViewModify()
     return runFrameCommand("OnEntryModify");
 }
 
+int CDialogSearchRecord::selectedRow() const
+{
+    const QList<QListWidgetItem*> selected = m_pResultList->selectedItems();
+    return selected.isEmpty() ? -1 : m_pResultList->row(selected.first());
+}
+
 int CDialogSearchRecord::OnRename()
 {
     DIRLOOK_GUARD(L"DialogSearchRecord");
     util::TraceScope trace(L"CDialogSearchRecord::OnRename");
-    const int row = m_pResultList->currentRow();
+    const int row = selectedRow();
     const int result = runFrameCommand("OnEntryRename");
     if (result != 0 || row < 0 || row >= m_pResultList->count() || m_pModel.getObject() == nullptr)
         return result;
@@ -234,7 +242,7 @@ int CDialogSearchRecord::OnDelete()
 {
     DIRLOOK_GUARD(L"DialogSearchRecord");
     util::TraceScope trace(L"CDialogSearchRecord::OnDelete");
-    const int row = m_pResultList->currentRow();
+    const int row = selectedRow();
     const int result = runFrameCommand("OnEntryDelete");
     if (result != 0 || row < 0 || row >= m_pResultList->count() || m_pModel.getObject() == nullptr)
         return result;
@@ -283,7 +291,7 @@ bool CDialogSearchRecord::selectLineAt(const QPoint& viewportPoint)
     if (item == nullptr)
         return false;
     const int row = m_pResultList->row(item);
-    if (m_pResultList->currentRow() != row)
+    if (selectedRow() != row)
         m_pResultList->setCurrentRow(row);
     else
         onSelectionChanged();

@@ -78,6 +78,7 @@ public:
 
 private:
     void onSelectionChanged();
+    int selectedRow() const;
     int runFrameCommand(const char* handlerName);
     ui::FrameCommands& frameCommands();
 

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <new>
@@ -98,10 +99,24 @@ void CDialogValueBase::setBinary(bool binary)
     m_pLoadButton->setVisible(binary);
     if (m_pSaveButton != nullptr)
         m_pSaveButton->setVisible(binary);
-    if (!binary) {
-        m_pValueEdit->setFocus(Qt::OtherFocusReason);
-        m_pValueEdit->end(false);
-    }
+    if (!binary)
+        focusEdit();
+}
+
+void CDialogValueBase::focusEdit()
+{
+    if (m_bBinary)
+        return;
+    m_pValueEdit->setFocus(Qt::OtherFocusReason);
+    m_pValueEdit->deselect();
+    m_pValueEdit->end(false);
+}
+
+void CDialogValueBase::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Once the dialog is up, whatever focus the window gave first.
+    QTimer::singleShot(0, this, [this]() { focusEdit(); });
 }
 
 void CDialogValueBase::setEditText(const std::wstring& text)

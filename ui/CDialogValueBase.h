@@ -55,6 +55,8 @@ public:
     QPushButton* getCancelButton() const { return m_pCancelButton; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
+
     CDialogValueBase(const QString& title, bool withSaveButton, const wchar_t* guardName,
                      QWidget* parent);
 
@@ -66,6 +68,9 @@ protected:
     memorylib::gc_ptr<ldapmodel::LDAPAttributeValue> m_pFileValue;
 
 private:
+    // Text mode: the edit box takes the focus, unselected, caret at the end.
+    void focusEdit();
+
     const wchar_t* m_pGuardName;
     std::wstring m_strAttributeName;
     std::wstring m_strText;

@@ -248,6 +248,18 @@ TEST_F(ValueDialogs, ModifyInTextModeEditsThePresetText)
     EXPECT_EQ(dialog.getValueEdit()->text(), QStringLiteral("line one\nline two"));
     EXPECT_EQ(dialog.getValueEdit()->cursorPosition(), dialog.getValueEdit()->text().size());
 
+    // Once up, the edit box has the focus with the caret after the text.
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.activateWindow();
+    dirtest::waitFor([&] {
+        return dialog.focusWidget() == dialog.getValueEdit() && !dialog.getValueEdit()->hasSelectedText();
+    }, 2000);
+    EXPECT_EQ(dialog.focusWidget(), dialog.getValueEdit());
+    EXPECT_FALSE(dialog.getValueEdit()->hasSelectedText());
+    EXPECT_EQ(dialog.getValueEdit()->cursorPosition(), dialog.getValueEdit()->text().size());
+    dialog.hide();
+
     // Unchanged text gives the same bytes (the frame then sends nothing).
     m_scripted.queueDialog(clickButton(QStringLiteral("OK")));
     EXPECT_EQ(ui::dialogs().exec(dialog), QDialog::Accepted);

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,16 @@ TEST(RecordLimitDialog, OkReadsBothFieldsAndCancelKeepsThePresets)
     EXPECT_EQ(dialog.getRecordsEdit()->text(), QStringLiteral("250"));
     EXPECT_EQ(dialog.getSecondsEdit()->text(), QStringLiteral("30"));
     EXPECT_EQ(dialog.getRecordsEdit()->cursorPosition(), 3);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.activateWindow();
+    dirtest::waitFor([&] {
+        return dialog.focusWidget() == dialog.getRecordsEdit() && !dialog.getRecordsEdit()->hasSelectedText();
+    }, 2000);
+    EXPECT_EQ(dialog.focusWidget(), dialog.getRecordsEdit());
+    EXPECT_FALSE(dialog.getRecordsEdit()->hasSelectedText());
+    EXPECT_EQ(dialog.getRecordsEdit()->cursorPosition(), 3);
+    dialog.hide();
 
     scripted.queueDialog([](QDialog& shown) {
         auto& limits = static_cast<CDialogMaxNoRecords&>(shown);
@@ -393,6 +404,20 @@ TEST_F(SchemaDialog, ListsEveryObjectClassOnceSortedByCharacterCode)
     EXPECT_EQ(listTexts(*dialog.getAttributeTypeList()), toQStringList(allTypes));
     EXPECT_TRUE(dialog.getShowAllBox()->isChecked());
     EXPECT_EQ(dialog.getShowAllBox()->text(), QStringLiteral("Show &All"));
+}
+
+TEST_F(SchemaDialog, FocusAloneChoosesNoClass)
+{
+    CDialogSchema dialog(m_schema);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.getObjectClassList()->setFocus(Qt::TabFocusReason);
+    dirtest::waitFor([] { return false; }, 100);
+    EXPECT_TRUE(dialog.getShowAllBox()->isChecked());
+    std::vector<std::wstring> allTypes;
+    m_schema->getAttributeTypeNames(allTypes);
+    EXPECT_EQ(dialog.getAttributeTypeList()->count(), static_cast<int>(allTypes.size()));
+    dialog.hide();
 }
 
 TEST_F(SchemaDialog, AClassNamedTwiceIsListedOnce)

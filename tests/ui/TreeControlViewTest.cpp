@@ -1,6 +1,8 @@
 // The directory tree: paths, labels and the child index without a server;
 // opening, stopping and refreshing nodes against the test server.
 
+#include "CListEntryAttributes.h"
+#include "CMainFrame.h"
 #include "CProgressBar.h"
 #include "Model.h"
 #include "ScriptedDialogs.h"
@@ -19,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -578,4 +581,80 @@ TEST_F(TreeControlViewServer, RightArrowWithoutAMainWindowReportsIt)
     EXPECT_EQ(m_boxes.boxes()[0].text, L"No Frame window! Please restart the program");
     // The arrow did not open the node.
     EXPECT_FALSE(m_view.findNode(kBase)->isExpanded());
+}
+
+TEST_F(TreeControlViewServer, AClickBesideTheLabelKeepsTheSelection)
+{
+    QTreeWidgetItem* base = openBase();
+    ASSERT_NE(base, nullptr);
+    QTreeWidgetItem* groups = m_view.findNode(L"ou=Groups," + kBase);
+    ASSERT_NE(groups, nullptr);
+    const QRect rect = m_view.visualItemRect(groups);
+    ASSERT_GT(m_view.viewport()->width() - 10, rect.left() + 200);
+
+    QTest::mouseClick(m_view.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(m_view.viewport()->width() - 10, rect.center().y()));
+
+    EXPECT_EQ(m_view.currentItem(), base);
+    EXPECT_EQ(m_pModel->getActiveEntryDN(), kBase);
+    EXPECT_EQ(groups->childCount(), 0);
+    EXPECT_EQ(progressWindowsRun(m_dialogs), 1);
+}
+
+TEST_F(TreeControlViewServer, TheExpandButtonIsLeftToTheTree)
+{
+    QTreeWidgetItem* base = openBase();
+    ASSERT_NE(base, nullptr);
+    QTreeWidgetItem* groups = m_view.findNode(L"ou=Groups," + kBase);
+    ASSERT_NE(groups, nullptr);
+    const QRect rect = m_view.visualItemRect(groups);
+
+    QTest::mouseClick(m_view.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(rect.left() - m_view.indentation() / 2, rect.center().y()));
+
+    EXPECT_TRUE(groups->isExpanded());
+    EXPECT_EQ(groups->childCount(), 0);
+    EXPECT_EQ(m_pModel->getActiveEntryDN(), kBase);
+    EXPECT_EQ(progressWindowsRun(m_dialogs), 1);
+}
+
+TEST(TreeControlViewInMainWindow, NodeMenuSortRunsThroughTheFrame)
+{
+    dirtest::ScriptedMessageBoxes boxes;
+    dirtest::ScriptedDialogs dialogs;
+    gc_ptr<Model> model = Model::getInstance();
+    auto& server = dirtest::TestDirectoryServer::shared();
+    model->setHost(util::fromUtf8(server.host()));
+    model->setPort(server.port());
+    model->setBaseDN(kBase);
+    model->setBindDN(util::fromUtf8(dirtest::TestDirectoryServer::adminDn()));
+    model->setPassword(util::fromUtf8(dirtest::TestDirectoryServer::adminPassword()));
+    CMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    ASSERT_EQ(model->connect(false), 0);
+    TreeControlView& view = *frame.getTreeView();
+    // The frame built the tree from the model's root list.
+    QTreeWidgetItem* base = view.findNode(kBase);
+    ASSERT_NE(base, nullptr);
+    view.expandItem(base->parent());
+
+    const QRect rect = view.visualItemRect(base);
+    MenuProbe probe(QStringLiteral("S&ort"));
+    rightClick(view.viewport(), QPoint(rect.left() + 8, rect.center().y()));
+
+    ASSERT_TRUE(probe.shown);
+    base = view.findNode(kBase);
+    ASSERT_NE(base, nullptr);
+    QStringList expected = serverChildLabels(kBase);
+    std::sort(expected.begin(), expected.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    EXPECT_EQ(childLabels(base), expected);
+    EXPECT_TRUE(boxes.boxes().empty());
+    // The record view shows the entry the right-click selected.
+    EXPECT_GT(frame.getRecordView()->getRowCount(), 0);
+    EXPECT_EQ(frame.getRecordView()->getItemString(0, 0), QStringLiteral("objectClass"));
+
+    model->waitBackground();
+    model->disconnect();
 }

@@ -13,6 +13,7 @@
 #include <QKeySequence>
 #include <QMenu>
 
+#include <cwctype>
 #include <memory>
 
 using ldapmodel::LDAPAttribute;
@@ -66,14 +67,29 @@ int CListEntryAttributes::fill()
 void CListEntryAttributes::addAttributeRows(LDAPAttribute& attribute, bool binaryAsNotice)
 {
     const QString name = QString::fromStdWString(attribute.getName());
-    const bool binary =
-        binaryAsNotice && ldapmodel::isBinaryKind(ldapmodel::getValueKindOfAttribute(attribute.getName()));
+    const bool binary = binaryAsNotice && isBinaryAttribute(attribute.getName());
     for (const auto& value : attribute.getValues()) {
         if (value.getObject() == nullptr)
             continue;
         const int row = setCell(getRowCount(), 0, name);
         setCell(row, 1, binary ? binaryNotice() : QString::fromStdWString(value->toString()));
     }
+}
+
+bool CListEntryAttributes::isBinaryAttribute(const std::wstring& attributeName)
+{
+    // The schema knows the type; options ("userCertificate;binary") are not
+    // part of it, and the binary option itself says how the value travels.
+    const std::size_t semicolon = attributeName.find(L';');
+    if (semicolon != std::wstring::npos) {
+        std::wstring options = attributeName.substr(semicolon);
+        for (wchar_t& c : options)
+            c = static_cast<wchar_t>(std::towlower(c));
+        options += L';';
+        if (options.find(L";binary;") != std::wstring::npos)
+            return true;
+    }
+    return ldapmodel::isBinaryKind(ldapmodel::getValueKindOfAttribute(attributeName.substr(0, semicolon)));
 }
 
 void CListEntryAttributes::reset()

@@ -21,6 +21,10 @@ public:
     // Shown instead of each value of an attribute with the binary syntax.
     static const QString& binaryNotice();
 
+    // The attribute's values are shown as the notice: its type has a binary
+    // syntax, or the description carries the binary option.
+    static bool isBinaryAttribute(const std::wstring& attributeName);
+
     explicit CListEntryAttributes(QWidget* parent = nullptr);
     ~CListEntryAttributes() override;
 

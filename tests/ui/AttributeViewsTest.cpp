@@ -257,6 +257,13 @@ TEST(RecordView, ValueIndexCountsTheRowsOfTheAttributeUpwardsIgnoringCase)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+TEST(RecordView, TheBinaryOptionMakesAValueBinary)
+{
+    EXPECT_TRUE(CListEntryAttributes::isBinaryAttribute(L"userCertificate;binary"));
+    EXPECT_TRUE(CListEntryAttributes::isBinaryAttribute(L"x;lang-en;BINARY"));
+    EXPECT_FALSE(CListEntryAttributes::isBinaryAttribute(L"x;binaryish"));
+}
+
 TEST(RecordView, MenuLabelsAndKeys)
 {
     CListEntryAttributes record;
@@ -449,6 +456,25 @@ TEST_F(AttributeViewsServer, EveryValueOfABinaryAttributeShowsTheNotice)
     ASSERT_TRUE(dirtest::TestDirectoryServer::shared().runLdapmodify(
         "dn: uid=album,ou=Dept,dc=example,dc=com\nchangetype: delete\n\n", output))
         << output;
+}
+
+TEST_F(AttributeViewsServer, ACertificateWithTheBinaryOptionShowsTheNotice)
+{
+    clickDown(util::fromUtf8(dirtest::sample::kCertDn));
+    ASSERT_EQ(m_pModel->getActiveEntryDN(), util::fromUtf8(dirtest::sample::kCertDn));
+    int certificates = 0;
+    for (int row = 0; row < record()->getRowCount(); ++row) {
+        if (record()->getItemString(row, 0).startsWith(QStringLiteral("userCertificate"), Qt::CaseInsensitive)) {
+            ++certificates;
+            EXPECT_EQ(record()->getItemString(row, 1), kNotice);
+        }
+    }
+    EXPECT_EQ(certificates, 1);
+    // Options do not hide the type's syntax.
+    EXPECT_TRUE(CListEntryAttributes::isBinaryAttribute(L"jpegPhoto;x-test"));
+    EXPECT_TRUE(CListEntryAttributes::isBinaryAttribute(L"userCertificate"));
+    EXPECT_FALSE(CListEntryAttributes::isBinaryAttribute(L"description;lang-en"));
+    EXPECT_FALSE(CListEntryAttributes::isBinaryAttribute(L"cn"));
 }
 
 TEST_F(AttributeViewsServer, RightClickBelowTheLastRowOpensNoMenu)

@@ -253,6 +253,20 @@ void LDAPSchema::getObjectClassNames(std::vector<std::wstring>& names) const
         names.push_back(objectClass->getName());
 }
 
+std::vector<std::wstring> LDAPSchema::getAttributeTypeNames() const
+{
+    std::vector<std::wstring> names;
+    getAttributeTypeNames(names);
+    return names;
+}
+
+std::vector<std::wstring> LDAPSchema::getObjectClassNames() const
+{
+    std::vector<std::wstring> names;
+    getObjectClassNames(names);
+    return names;
+}
+
 void LDAPSchema::getObjectClassNameSet(std::set<std::wstring>& names) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

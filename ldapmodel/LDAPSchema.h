@@ -57,9 +57,11 @@ public:
     memorylib::gc_ptr<LDAPAttributeType> findAttributeType(const std::wstring& name) const;
     memorylib::gc_ptr<LDAPObjectClass> findObjectClass(const std::wstring& name) const;
 
-    // Names appended in list order to the caller's list.
+    // Names appended in list order to the caller's list, or in a new list.
     void getAttributeTypeNames(std::vector<std::wstring>& names) const;
     void getObjectClassNames(std::vector<std::wstring>& names) const;
+    std::vector<std::wstring> getAttributeTypeNames() const;
+    std::vector<std::wstring> getObjectClassNames() const;
     // Object class names inserted into the caller's sorted set.
     void getObjectClassNameSet(std::set<std::wstring>& names) const;
 

@@ -310,6 +310,9 @@ TEST_F(SchemaLookupTest, DefinitionsByAttributeNameIgnoringCase)
     std::vector<std::wstring> classes;
     schema.getObjectClassNames(classes);
     EXPECT_EQ((std::vector<std::wstring>{L"person", L"top", L"Zeta", L"alpha", L"top"}), classes);
+    EXPECT_EQ(classes, schema.getObjectClassNames());
+    EXPECT_EQ((std::vector<std::wstring>{L"cn", L"name", L"", L"broken"}),
+              schema.getAttributeTypeNames());
     std::set<std::wstring> classSet;
     schema.getObjectClassNameSet(classSet);
     EXPECT_EQ((std::set<std::wstring>{L"Zeta", L"alpha", L"person", L"top"}), classSet);

@@ -1,29 +1,48 @@
 #include "CMainFrame.h"
 
 #include "CAboutDlg.h"
+#include "CDialogAddAttribute.h"
+#include "CDialogAddValue.h"
 #include "CDialogConnection.h"
+#include "CDialogDeleteAttribute.h"
+#include "CDialogMaxNoRecords.h"
+#include "CDialogModifyEntry.h"
+#include "CDialogModifyValue.h"
+#include "CDialogRenameEntry.h"
+#include "CDialogSchema.h"
+#include "CDialogSearchRecord.h"
 #include "CHelpWindow.h"
 #include "CListEntryAttributes.h"
 #include "CListEntryStructuralAttributes.h"
+#include "CProgressBar.h"
+#include "CWizardCreateEntry.h"
 #include "CommandIcons.h"
 #include "DialogService.h"
 #include "Directories.h"
 #include "FaultGuard.h"
+#include "LDAPAttribute.h"
+#include "LDAPEntry.h"
 #include "Log.h"
 #include "MessageBox.h"
 #include "Trace.h"
 #include "TreeControlView.h"
 #include "Util.h"
+#include "ValueKind.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <ldap.h>
+
+#include <cwctype>
 #include <exception>
+#include <optional>
 
 using memorylib::gc_ptr;
 
@@ -52,6 +71,23 @@ void reportUnexpected(const std::wstring& text, const char* what)
 QString wide(const std::wstring& text)
 {
     return QString::fromStdWString(text);
+}
+
+// Values of the attribute travel as files: its type has a binary syntax, or
+// the description carries the binary option ("userCertificate;binary").
+bool isBinaryAttribute(const std::wstring& attributeName)
+{
+    const std::size_t semicolon = attributeName.find(L';');
+    if (semicolon != std::wstring::npos) {
+        std::wstring options = attributeName.substr(semicolon);
+        for (wchar_t& c : options)
+            c = static_cast<wchar_t>(std::towlower(c));
+        options += L';';
+        if (options.find(L";binary;") != std::wstring::npos)
+            return true;
+    }
+    return ldapmodel::isBinaryKind(
+        ldapmodel::getValueKindOfAttribute(attributeName.substr(0, semicolon)));
 }
 
 } // namespace
@@ -537,44 +573,229 @@ int CMainFrame::OnFileExit()
 
 // ---- entry, attribute, value, LDIF, search and schema commands -------------------
 
+std::wstring CMainFrame::formatDeleteQuestion(const std::wstring& dn)
+{
+    static const std::wstring prefix = L"Are you sure you want to delete:\n";
+    static const std::wstring suffix = L" ?";
+    static const std::wstring ellipsis = L"...";
+    const std::size_t room = kMaxDeleteQuestion - prefix.size() - suffix.size();
+    if (dn.size() <= room)
+        return prefix + dn + suffix;
+    // Both ends of a long DN stay readable: its RDN and its top.
+    const std::size_t kept = room - ellipsis.size();
+    const std::size_t head = (kept + 1) / 2;
+    const std::size_t tail = kept - head;
+    return prefix + dn.substr(0, head) + ellipsis + dn.substr(dn.size() - tail) + suffix;
+}
+
+std::wstring CMainFrame::proposedLdifFileName(const std::wstring& host, const std::wstring& dn)
+{
+    std::wstring name = host + L"(" + dn + L")";
+    // A "/" of the DN would turn the name into a path.
+    for (wchar_t& c : name) {
+        if (c == L'/')
+            c = L'_';
+    }
+    if (name.size() > kMaxPath)
+        name.resize(kMaxPath);
+    return name;
+}
+
+QStringList CMainFrame::ldifFileFilters()
+{
+    return {QStringLiteral("Text Files (*.ldif)"), QStringLiteral("All Files (*.*)")};
+}
+
+std::wstring CMainFrame::parentDNOf(const std::wstring& dn)
+{
+    for (std::size_t i = 0; i < dn.size(); ++i) {
+        if (dn[i] == L'\\') {
+            ++i;  // the escaped character
+            continue;
+        }
+        if (dn[i] == L',')
+            return dn.substr(i + 1);
+    }
+    return std::wstring();
+}
+
+int CMainFrame::checkConnectionAndSelection()
+{
+    if (checkConnection() != 0) {
+        // A hand-over from the modify-entry dialog must not reach a later command.
+        m_bCommandFromDialog = false;
+        return -1;
+    }
+    return checkSelection();
+}
+
+void CMainFrame::refreshEntry()
+{
+    m_pModel->refreshActiveEntry(true);
+}
+
+void CMainFrame::refreshParentNode(const std::wstring& parentDN)
+{
+    QTreeWidgetItem* parent = parentDN.empty() ? nullptr : m_pTreeView->findNode(parentDN);
+    if (parent == nullptr) {
+        m_pTreeView->refreshSelectedNode();
+        return;
+    }
+    const QTreeWidgetItem* selected = m_pTreeView->currentItem();
+    const std::wstring selectedDN = selected != nullptr ? m_pTreeView->getDN(selected) : std::wstring();
+    m_pTreeView->setCurrentItem(parent);
+    m_pTreeView->refreshSelectedNode();
+    if (selectedDN.empty())
+        return;
+    if (QTreeWidgetItem* again = m_pTreeView->findNode(selectedDN))
+        m_pTreeView->setCurrentItem(again);
+}
+
 int CMainFrame::OnLdifImport()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnLdifImport");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    int result = -1;
+    try {
+        ui::FileDialogRequest request;
+        request.caption = QStringLiteral("Import LDIF file");
+        request.filters = ldifFileFilters();
+        request.defaultSuffix = QStringLiteral("ldif");
+        const std::optional<QString> chosen = ui::dialogs().getOpenFileName(this, request);
+        if (!chosen || chosen->isEmpty()) {
+            returnFocusToTree();
+            return -1;
+        }
+        const std::wstring fileName = chosen->toStdWString();
+        util::Log::getLog(L"ldapmodel")->write(L"CMainFrame::OnLdifImport %s", fileName.c_str());
+        ldapmodel::Model& model = *m_pModel;
+        CProgressBar::runModal(this, model, [&model, &fileName]() { return model.importLdif(fileName); },
+                               true);
+        model.waitBackground();
+        // The tree is left alone: imported entries show when their parent
+        // node is opened or refreshed.
+        result = model.getLdifResult() < 0 ? -1 : 0;
+    } catch (const std::exception& e) {
+        reportUnexpected(L"Can't import the LDIF file", e.what());
+    }
+    returnFocusToTree();
+    return result;
 }
 
 int CMainFrame::OnLdifExport()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnLdifExport");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    const std::wstring dn = m_pModel->getActiveEntryDN();
+    // Without an active entry there is nothing to write.
+    if (dn.empty())
+        return -1;
+    int result = -1;
+    try {
+        const bool subtree =
+            util::messageBox(L"Export to ldif file", L"Include children records?",
+                             util::BoxIcon::Question, util::BoxButtons::YesNo) == util::BoxAnswer::Yes;
+        ui::FileDialogRequest request;
+        request.caption = QStringLiteral("Export to LDIF file");
+        request.proposedName = wide(proposedLdifFileName(m_pModel->getHost(), dn));
+        request.filters = ldifFileFilters();
+        request.defaultSuffix = QStringLiteral("ldif");
+        const std::optional<QString> chosen = ui::dialogs().getSaveFileName(this, request);
+        if (!chosen || chosen->isEmpty()) {
+            returnFocusToTree();
+            return -1;
+        }
+        // The save dialog has confirmed replacing an existing file; the
+        // records are appended to what the file holds.
+        QFile existing(*chosen);
+        if (existing.exists())
+            existing.resize(0);
+        const std::wstring fileName = chosen->toStdWString();
+        util::Log::getLog(L"ldapmodel")
+            ->write(L"CMainFrame::OnLdifExport %s to %s subtree %d", dn.c_str(), fileName.c_str(),
+                    subtree ? 1 : 0);
+        ldapmodel::Model& model = *m_pModel;
+        if (subtree) {
+            model.setLdifFileName(fileName);
+            CProgressBar::runModal(
+                this, model,
+                [&model, &dn]() { return model.exportSubtree(dn, L"(objectclass=*)", {L"*"}); }, true);
+            model.waitBackground();
+            result = model.getLdifResult() == 0 ? 0 : -1;
+        } else {
+            result = model.exportLdif(fileName, false) == 0 ? 0 : -1;
+        }
+    } catch (const std::exception& e) {
+        reportUnexpected(L"Can't export to the LDIF file", e.what());
+    }
+    returnFocusToTree();
+    return result;
 }
 
 int CMainFrame::OnEntrySearch()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnEntrySearch");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    std::wstring base = m_pModel->getActiveEntryDN();
+    if (base.empty())
+        base = m_pModel->getBaseDN();
+    {
+        CDialogSearchRecord dialog(m_pModel, this);
+        dialog.setBaseDN(base);
+        ui::dialogs().exec(dialog);
+    }
+    m_pModel->setActiveEntry(base);
+    returnFocusToTree();
+    return 0;
 }
 
 int CMainFrame::OnEntryAdd()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnEntryAdd");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    const std::wstring parentDN = m_pModel->getActiveEntryDN();
+    if (parentDN.empty())
+        return -1;
+    CWizardCreateEntry wizard(parentDN, this);
+    wizard.run();
+    if (wizard.getNewLDAPRelativeDn().empty()) {
+        returnFocusToTree();
+        return -1;
+    }
+    try {
+        // The parent as the user left it on the wizard's first page.
+        m_pModel->entryExists(wizard.getNewDN());
+        refreshParentNode(wizard.getParentDNText());
+    } catch (const std::exception& e) {
+        reportUnexpected(L"Please refresh the tree", e.what());
+    }
+    returnFocusToTree();
+    return wizard.isEntryCreated() ? 0 : -1;
 }
 
 int CMainFrame::OnEntryModify()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnEntryModify");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    if (m_pModel->getActiveEntryDN().empty())
+        return -1;
+    {
+        CDialogModifyEntry dialog(m_pModel, this);
+        ui::dialogs().exec(dialog);
+    }
+    m_bCommandFromDialog = false;
+    returnFocusToTree();
+    return 0;
 }
 
 int CMainFrame::OnEntryView()
@@ -585,25 +806,88 @@ int CMainFrame::OnEntryView()
 int CMainFrame::OnEntryRename()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnEntryRename");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    const std::wstring dn = m_pModel->getActiveEntryDN();
+    if (dn.empty())
+        return -1;
+    CDialogRenameEntry dialog(this);
+    dialog.setInitialText(m_pModel->getActiveRDNType() + L"=");
+    const std::wstring parentDN = parentDNOf(dn);
+    if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
+        returnFocusToTree();
+        return -1;
+    }
+    const std::wstring newRDN = dialog.getNewRDN();
+    if (util::messageBox(L"Rename", L"Rename:\n" + dn + L"\nto:\n" + newRDN + L"?",
+                         util::BoxIcon::Question, util::BoxButtons::OkCancel)
+        != util::BoxAnswer::Ok) {
+        returnFocusToTree();
+        return -1;
+    }
+    if (m_pModel->renameEntry(dn, newRDN) != 0) {
+        returnFocusToTree();
+        return -1;
+    }
+    m_pTreeView->renameNode(dn, newRDN);
+    // The old name is gone from the server.
+    m_pModel->forgetEntry(dn);
+    const std::wstring newDN = parentDN.empty() ? newRDN : newRDN + L"," + parentDN;
+    m_pModel->setActiveEntry(newDN);
+    returnFocusToTree();
+    return 0;
 }
 
 int CMainFrame::OnEntryDelete()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnEntryDelete");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    const std::wstring dn = m_pModel->getActiveEntryDN();
+    if (dn.empty())
+        return -1;
+    if (util::messageBox(L"Warning", formatDeleteQuestion(dn), util::BoxIcon::Warning,
+                         util::BoxButtons::YesNo, util::BoxAnswer::No)
+        != util::BoxAnswer::Yes) {
+        returnFocusToTree();
+        return -1;
+    }
+    const int result = m_pModel->removeEntry(dn);
+    const bool gone = result == LDAP_SUCCESS || result == LDAP_NO_SUCH_OBJECT;
+    if (gone) {
+        if (result == LDAP_NO_SUCH_OBJECT)
+            m_pModel->forgetEntry(dn);
+        if (m_pTreeView->deleteNode(dn) == 0)
+            m_pTreeView->selectParent();
+        // The views follow the tree to the parent instead of showing an
+        // entry that no longer exists.
+        const std::wstring parentDN = parentDNOf(dn);
+        if (!parentDN.empty())
+            m_pModel->setActiveEntry(parentDN);
+    }
+    returnFocusToTree();
+    return gone ? 0 : -1;
 }
 
 int CMainFrame::OnSearchProperties()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnSearchProperties");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    CDialogMaxNoRecords dialog(this);
+    dialog.setMaxNoRecords(m_pModel->getSizeLimit());
+    dialog.setMaxNoSeconds(m_pModel->getTimeLimit());
+    if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
+        returnFocusToTree();
+        return -1;
+    }
+    m_pModel->setSizeLimit(dialog.getMaxNoRecords());
+    m_pModel->setTimeLimit(dialog.getMaxNoSeconds());
+    returnFocusToTree();
+    return 0;
 }
 
 int CMainFrame::OnEntryRefresh()
@@ -629,49 +913,178 @@ int CMainFrame::OnTreeSort()
 int CMainFrame::OnAttributeAdd()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnAttributeAdd");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    CDialogAddAttribute dialog(m_pModel, this);
+    if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
+        returnFocusToTree();
+        return -1;
+    }
+    refreshEntry();
+    returnFocusToTree();
+    return dialog.getAddResult() == 0 ? 0 : -1;
 }
 
 int CMainFrame::OnAttributeDelete()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
-    if (checkConnection() != 0)
+    util::TraceScope trace(L"CMainFrame::OnAttributeDelete");
+    if (checkConnectionAndSelection() != 0)
         return -1;
-    return -1;
+    int result = -1;
+    try {
+        const std::wstring dn = m_pModel->getActiveEntryDN();
+        CDialogDeleteAttribute dialog(this);
+        if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
+            returnFocusToTree();
+            return -1;
+        }
+        if (!dialog.isAllValues()) {
+            if (m_iActiveAttributeValueIndex < 0) {
+                returnFocusToTree();
+                return -1;
+            }
+            result = m_pModel->syn_deleteAttributeValue(dn, m_iActiveAttributeValueIndex,
+                                                        m_strActiveAttributeName);
+        } else if (util::messageBox(
+                       L"WARNING",
+                       L"This will delete all the vales of the attribute.\nThe operation can't be "
+                       L"undone.\nMake sure you have a backup (ldif file) before proceeding.\nWould "
+                       L"you like to proceed?",
+                       util::BoxIcon::Warning, util::BoxButtons::YesNo)
+                   == util::BoxAnswer::Yes) {
+            result = m_pModel->sys_deleteAttribute(dn, m_strActiveAttributeName);
+        }
+        refreshEntry();
+    } catch (const std::exception& e) {
+        reportUnexpected(L"Please refresh active entry", e.what());
+        result = -1;
+    }
+    returnFocusToTree();
+    return result == 0 ? 0 : -1;
 }
 
 int CMainFrame::OnValueAdd()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
-    if (checkConnection() != 0)
+    util::TraceScope trace(L"CMainFrame::OnValueAdd");
+    if (checkConnectionAndSelection() != 0)
         return -1;
-    return -1;
+    int result = -1;
+    try {
+        const std::wstring dn = m_pModel->getActiveEntryDN();
+        CDialogAddValue dialog(this);
+        dialog.setAttributeName(m_strActiveAttributeName);
+        dialog.setBinary(isBinaryAttribute(m_strActiveAttributeName));
+        if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
+            returnFocusToTree();
+            return -1;
+        }
+        const gc_ptr<ldapmodel::LDAPAttributeValue> value = dialog.getAttributeValue();
+        if (value.getObject() == nullptr) {
+            returnFocusToTree();
+            return -1;
+        }
+        result = m_pModel->syn_addAttributeValue(dn, value, m_strActiveAttributeName);
+        refreshEntry();
+    } catch (const std::exception& e) {
+        reportUnexpected(L"Please refresh the active entry", e.what());
+        result = -1;
+    }
+    returnFocusToTree();
+    return result == 0 ? 0 : -1;
 }
 
 int CMainFrame::OnValueModify()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
-    if (checkConnection() != 0)
+    util::TraceScope trace(L"CMainFrame::OnValueModify");
+    if (checkConnectionAndSelection() != 0)
         return -1;
-    return -1;
+    const std::wstring dn = m_pModel->getActiveEntryDN();
+    const std::wstring name = m_strActiveAttributeName;
+    const std::wstring presetText = m_strActiveAttributeValue;
+    const int index = m_iActiveAttributeValueIndex;
+
+    CDialogModifyValue dialog(this);
+    dialog.setAttributeName(name);
+    dialog.setTextValue(presetText);
+    gc_ptr<ldapmodel::LDAPAttributeValue> oldValue;
+    const gc_ptr<ldapmodel::LDAPEntry> entry = m_pModel->getActiveEntry();
+    if (entry.getObject() != nullptr) {
+        const gc_ptr<ldapmodel::LDAPAttribute> attribute = entry->getAttribute(name);
+        if (attribute.getObject() != nullptr && index >= 0 && index < attribute->getValueCount())
+            oldValue = attribute->getValue(index);
+    }
+    const bool binary = isBinaryAttribute(name);
+    dialog.setBinary(binary);
+    dialog.setAttributeValue(oldValue);
+    if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
+        returnFocusToTree();
+        return -1;
+    }
+    const gc_ptr<ldapmodel::LDAPAttributeValue> newValue = dialog.getAttributeValue();
+    if (newValue.getObject() == nullptr) {
+        returnFocusToTree();
+        return -1;
+    }
+    // An untouched text counts as the same value even where the bytes have
+    // no exact text form.
+    const bool same = (oldValue.getObject() != nullptr && oldValue->equals(*newValue))
+                      || (!binary && oldValue.getObject() != nullptr && dialog.getText() == presetText);
+    if (same) {
+        util::Log::getLog(L"ldapmodel")
+            ->write(L"CMainFrame::OnValueModify same value, no modifications, return now");
+        returnFocusToTree();
+        return -1;
+    }
+    if (index < 0) {
+        returnFocusToTree();
+        return -1;
+    }
+    if (m_pModel->modifyAttributeValue(dn, name, newValue, index) != 0) {
+        returnFocusToTree();
+        return -1;
+    }
+    refreshEntry();
+    returnFocusToTree();
+    return 0;
 }
 
 int CMainFrame::OnValueDelete()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
-    if (checkConnection() != 0)
+    util::TraceScope trace(L"CMainFrame::OnValueDelete");
+    if (checkConnectionAndSelection() != 0)
         return -1;
-    return -1;
+    if (util::messageBox(L"Delete Value", L"Delete the current value?", util::BoxIcon::Question,
+                         util::BoxButtons::OkCancel)
+        != util::BoxAnswer::Ok) {
+        returnFocusToTree();
+        return -1;
+    }
+    if (m_iActiveAttributeValueIndex < 0) {
+        returnFocusToTree();
+        return -1;
+    }
+    const int result = m_pModel->syn_deleteAttributeValue(
+        m_pModel->getActiveEntryDN(), m_iActiveAttributeValueIndex, m_strActiveAttributeName);
+    refreshEntry();
+    returnFocusToTree();
+    return result == 0 ? 0 : -1;
 }
 
 int CMainFrame::OnSchemaView()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnSchemaView");
     if (checkConnection() != 0)
         return -1;
-    return -1;
+    CDialogSchema dialog(m_pModel->getSchema(), this);
+    ui::dialogs().exec(dialog);
+    returnFocusToTree();
+    return 0;
 }
 
 // ---- help, about, view ---------------------------------------------------------------

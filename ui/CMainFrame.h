@@ -6,7 +6,9 @@
 #include "gc_ptr.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -73,6 +75,19 @@ public:
     // Queues OnSetTreeWindowFocus.
     void returnFocusToTree();
 
+    // ---- command texts ------------------------------------------------------
+    // The entry delete question, at most kMaxDeleteQuestion characters; a
+    // longer DN is shortened in the middle ("...").
+    static constexpr std::size_t kMaxDeleteQuestion = 255;
+    static std::wstring formatDeleteQuestion(const std::wstring& dn);
+    // host(dn), cut to kMaxPath characters, for the LDIF export's save dialog.
+    static constexpr std::size_t kMaxPath = 260;
+    static std::wstring proposedLdifFileName(const std::wstring& host, const std::wstring& dn);
+    // The file types of the LDIF file dialogs.
+    static QStringList ldifFileFilters();
+    // The DN after its first unescaped ",", empty for a one-component DN.
+    static std::wstring parentDNOf(const std::wstring& dn);
+
     // ---- view refills ---------------------------------------------------------
     void FillTreeView();
     void FillStructuralView();
@@ -124,6 +139,14 @@ private:
                         const QKeySequence& keys, const QString& prompt,
                         const QString& tooltip, const QIcon& icon, int (CMainFrame::*handler)());
     void showHelp(const QString& anchor, bool search);
+    // Connection check, then the selection check (skipped once for a
+    // command raised from the modify-entry dialog). 0 or -1.
+    int checkConnectionAndSelection();
+    // Re-reads the active entry; the model's notifications refill the views.
+    void refreshEntry();
+    // Refreshes the tree node of parentDN (keeping the selection), or the
+    // selected node when parentDN has none.
+    void refreshParentNode(const std::wstring& parentDN);
     void showEvent(QShowEvent* event) override;
     void placeSplitters();
 

@@ -131,10 +131,17 @@ TreeControlView::TreeControlView(QWidget* parent)
     setIconSize(QSize(16, 16));
     setFrameShadow(QFrame::Sunken);
     m_pObserver = ui::ObserverBridge::create(this, Model::getInstance().get());
+    // clear() empties the model in one reset; the top-level index goes with it.
+    connect(model(), &QAbstractItemModel::modelAboutToBeReset, this,
+            [this]() { m_topLevelIndex = ChildIndex(); });
 }
 
 // The bridge may outlive the view in the model's slot; it then drops calls.
-TreeControlView::~TreeControlView() = default;
+TreeControlView::~TreeControlView()
+{
+    // The base class empties the model after this object's members are gone.
+    disconnect(model(), nullptr, this, nullptr);
+}
 
 gc_ptr<ldapmodel::ModelObserver> TreeControlView::getObserver() const
 {
@@ -223,7 +230,6 @@ QTreeWidgetItem* TreeControlView::insertPath(const std::wstring& path, const std
 void TreeControlView::deleteAllItems()
 {
     clear();
-    m_topLevelIndex = ChildIndex();
 }
 
 // ---- nodes -------------------------------------------------------------------

@@ -284,6 +284,10 @@ TEST(TreeControlViewPaths, DeleteAllItemsEmptiesTheIndexToo)
     EXPECT_EQ(view.findNode(L"dc=x"), nullptr);
     view.insertPath(L"dc=x,ou=a");
     EXPECT_EQ(view.topLevelItemCount(), 1);
+    view.clear();
+    EXPECT_EQ(view.findNode(L"dc=x"), nullptr);
+    view.insertPath(L"dc=x");
+    EXPECT_EQ(view.topLevelItemCount(), 1);
 }
 
 TEST(TreeControlViewPaths, ManySiblingsAreFoundThroughTheIndex)

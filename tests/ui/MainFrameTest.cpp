@@ -11,6 +11,7 @@
 #include "CProgressBar.h"
 #include "Model.h"
 #include "ObserverBridge.h"
+#include "QtMessageBoxService.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedMessageBoxes.h"
 #include "TestDirectoryServer.h"
@@ -22,11 +23,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QStatusTipEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -37,6 +41,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -667,6 +672,90 @@ TEST_F(MainFrameTest, AboutBoxShowsNameVersionCopyrightAndMailLink)
     EXPECT_TRUE(name.contains(QStringLiteral(DIRLOOK_VERSION)));
     EXPECT_TRUE(copyright.startsWith(QStringLiteral("Copyright")));
     EXPECT_TRUE(mail.contains(QStringLiteral("mailto:")));
+}
+
+// ---- Qt message boxes ------------------------------------------------------------------
+
+// Runs inspect on the next modal box once it is shown.
+void onNextBox(std::function<void(QMessageBox&)> inspect)
+{
+    QTimer::singleShot(0, [inspect]() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            ADD_FAILURE() << "no message box";
+            return;
+        }
+        inspect(*box);
+    });
+}
+
+TEST(QtMessageBoxServiceTest, ShowsTheRequestAndReturnsTheClickedAnswer)
+{
+    util::MessageBoxRequest request;
+    request.caption = L"Warning";
+    request.text = L"Are you sure you want to delete:\ncn=x ?";
+    request.icon = util::BoxIcon::Warning;
+    request.buttons = util::BoxButtons::YesNo;
+    request.defaultButton = util::BoxAnswer::No;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QAbstractButton* defaultButton = nullptr;
+    QAbstractButton* noButton = nullptr;
+    onNextBox([&](QMessageBox& box) {
+        title = box.windowTitle();
+        text = box.text();
+        icon = box.icon();
+        buttons = box.standardButtons();
+        defaultButton = box.defaultButton();
+        noButton = box.button(QMessageBox::No);
+        box.button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(QtMessageBoxService::showNow(request), util::BoxAnswer::Yes);
+    EXPECT_EQ(title, QStringLiteral("Warning"));
+    EXPECT_EQ(text, QStringLiteral("Are you sure you want to delete:\ncn=x ?"));
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(defaultButton, noButton);
+}
+
+TEST(QtMessageBoxServiceTest, EscapeGivesTheCancellingAnswer)
+{
+    util::MessageBoxRequest request;
+    request.caption = L"Delete Attribute";
+    request.text = L"Please select an attribute, first";
+    request.buttons = util::BoxButtons::OkCancel;
+    onNextBox([](QMessageBox& box) {
+        // Should Escape not close it, OK does later, and the test fails
+        // instead of hanging.
+        QTimer::singleShot(2000, &box, [&box]() { box.button(QMessageBox::Ok)->click(); });
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&box, &escape);
+    });
+    EXPECT_EQ(QtMessageBoxService::showNow(request), util::BoxAnswer::Cancel);
+}
+
+TEST(QtMessageBoxServiceTest, AWorkerGetsTheDefaultAnswerAtOnceAndTheBoxFollows)
+{
+    QtMessageBoxService service;
+    util::MessageBoxRequest request;
+    request.caption = L"LDAP Message";
+    request.text = L"from the worker";
+    request.buttons = util::BoxButtons::OkCancel;
+    request.defaultButton = util::BoxAnswer::Cancel;
+    util::BoxAnswer answer = util::BoxAnswer::Ok;
+    std::thread worker([&]() { answer = service.show(request); });
+    worker.join();
+    EXPECT_EQ(answer, util::BoxAnswer::Cancel);
+
+    QString shown;
+    onNextBox([&shown](QMessageBox& box) {
+        shown = box.text();
+        box.button(QMessageBox::Ok)->click();
+    });
+    dirtest::waitFor([&shown]() { return !shown.isEmpty(); }, 5000);
+    EXPECT_EQ(shown, QStringLiteral("from the worker"));
 }
 
 } // namespace

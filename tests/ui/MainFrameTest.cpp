@@ -31,6 +31,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -228,6 +229,21 @@ TEST_F(MainFrameTest, ToolbarButtonsStandInOrderWithSeparatorsAndIcons)
                              "OnValueSearch | OnSchemaView OnSearchProperties | OnHelpContents "
                              "OnAppAbout"));
     EXPECT_EQ(m_frame->getToolBar()->iconSize(), QSize(21, 21));
+}
+
+TEST_F(MainFrameTest, KeysReachTheirHandlers)
+{
+    m_frame->show();
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame.get()));
+    queueChooser(QString());
+    QTest::keyClick(m_frame->getTreeView(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(m_dialogs.dialogClasses(), std::vector<QString>{QStringLiteral("CDialogConnection")});
+    // A command without a menu item: its key still works.
+    QTest::keyClick(m_frame->getTreeView(), Qt::Key_F2);
+    QTest::keyClick(m_frame->getTreeView(), Qt::Key_E, Qt::ControlModifier);
+    ASSERT_EQ(m_boxes.boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.boxes()[0].text, L"Not connected.");
 }
 
 TEST_F(MainFrameTest, StartsReadyWithTheProgramNameAndSplitsTheClientArea)

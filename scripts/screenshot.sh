@@ -10,13 +10,13 @@ BUILD=${DIRLOOK_BUILD_DIR:-$ROOT/build}
 OUTPUT=${1:-$ROOT/docs/screenshot.png}
 
 bash "$ROOT/scripts/setup.sh"
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRLOOK_BUILD_TESTS=ON >/dev/null
 cmake --build "$BUILD" --target dirlook_demo_screenshot -j "$(nproc)"
 
 WORKDIR=$(bash "$ROOT/scripts/demo-slapd.sh" workdir)
 mkdir -p "$(dirname "$OUTPUT")"
-TOOL=$(find "$BUILD" -type f -name dirlook_demo_screenshot -perm -u+x | head -n 1)
-[ -n "$TOOL" ] || { echo "dirlook_demo_screenshot was not built" >&2; exit 1; }
+TOOL=$BUILD/tests/ui/dirlook_demo_screenshot
+[ -x "$TOOL" ] || { echo "dirlook_demo_screenshot was not built" >&2; exit 1; }
 
 if command -v xvfb-run >/dev/null 2>&1; then
   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1400x900x24" \

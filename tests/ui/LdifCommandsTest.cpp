@@ -1,0 +1,355 @@
+// The main window's LDIF export and import against the test server: the
+// question, the file dialogs with their types and proposed name, the files
+// written, the entries imported and the tree left alone until refreshed.
+
+#include "CMainFrame.h"
+#include "CProgressBar.h"
+#include "Model.h"
+#include "ScriptedDialogs.h"
+#include "ScriptedMessageBoxes.h"
+#include "TestDirectoryServer.h"
+#include "TreeControlView.h"
+#include "Util.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidgetItem>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using dirtest::ScriptedDialogs;
+using dirtest::ScriptedMessageBoxes;
+using dirtest::TestDirectoryServer;
+using ldapmodel::Model;
+using util::BoxAnswer;
+
+namespace {
+
+const std::string kScratch = "ou=LdifCommands,dc=example,dc=com";
+const std::string kTree = "ou=Tree," + kScratch;
+const std::wstring kBase = L"dc=example,dc=com";
+
+std::wstring wide(const std::string& utf8) { return util::fromUtf8(utf8); }
+QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+std::string readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return static_cast<bool>(out);
+}
+
+bool ldapModify(const std::string& ldif)
+{
+    std::string output;
+    const bool done = TestDirectoryServer::shared().runLdapmodify(ldif, output);
+    EXPECT_TRUE(done) << output;
+    return done;
+}
+
+bool deleteTree(const std::string& dn)
+{
+    std::string output;
+    const TestDirectoryServer& server = TestDirectoryServer::shared();
+    return TestDirectoryServer::runProcess({"ldapdelete", "-x", "-r", "-H", server.uri(), "-D",
+                                            TestDirectoryServer::adminDn(), "-w",
+                                            TestDirectoryServer::adminPassword(), dn},
+                                           "", output)
+           == 0;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> values)
+{
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+// The DNs of the subtree below base, through the second connection.
+std::vector<std::string> subtreeDns(const std::string& base)
+{
+    std::string output;
+    EXPECT_TRUE(TestDirectoryServer::shared().runLdapsearch(
+        {"-D", TestDirectoryServer::adminDn(), "-w", TestDirectoryServer::adminPassword(), "-b", base,
+         "-s", "sub", "(objectclass=*)", "1.1"},
+        output))
+        << output;
+    return TestDirectoryServer::ldifDns(output);
+}
+
+// Lines of an LDIF file that start a record.
+int recordCount(const std::string& ldif)
+{
+    int count = 0;
+    std::istringstream in(ldif);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("dn:", 0) == 0)
+            ++count;
+    }
+    return count;
+}
+
+class LdifCommandsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        deleteTree(kScratch);
+        ldapModify("dn: " + kScratch
+                   + "\nchangetype: add\nobjectClass: organizationalUnit\nou: LdifCommands\n\n"
+                     "dn: " + kTree + "\nchangetype: add\nobjectClass: organizationalUnit\nou: Tree\n"
+                     "description: the exported subtree\n\n"
+                     "dn: cn=a," + kTree + "\nchangetype: add\nobjectClass: device\ncn: a\n\n"
+                     "dn: cn=b," + kTree + "\nchangetype: add\nobjectClass: device\ncn: b\n"
+                     "description: b\n\n"
+                     "dn: ou=Sub," + kTree + "\nchangetype: add\nobjectClass: organizationalUnit\nou: Sub\n\n"
+                     "dn: cn=c,ou=Sub," + kTree + "\nchangetype: add\nobjectClass: device\ncn: c\n");
+    }
+    static void TearDownTestSuite()
+    {
+        deleteTree(kScratch);
+        if (Model::instance().isConnected())
+            Model::instance().disconnect();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_files.isValid());
+        m_model = Model::getInstance();
+        const TestDirectoryServer& server = TestDirectoryServer::shared();
+        m_model->setHost(wide(server.host()));
+        m_model->setPort(server.port());
+        m_model->setBaseDN(kBase);
+        m_model->setFilter(L"objectclass=*");
+        m_model->setBindDN(wide(TestDirectoryServer::adminDn()));
+        m_model->setPassword(wide(TestDirectoryServer::adminPassword()));
+        m_frame = std::make_unique<CMainFrame>();
+        m_frame->show();
+        ASSERT_EQ(m_model->connect(false), 0);
+    }
+
+    void TearDown() override
+    {
+        m_model->waitBackground();
+        m_model->disconnect();
+        m_frame.reset();
+        QCoreApplication::processEvents();
+    }
+
+    std::string path(const char* name) const { return m_files.filePath(QString::fromLatin1(name)).toStdString(); }
+    TreeControlView* tree() const { return m_frame->getTreeView(); }
+
+    void open(const std::wstring& dn)
+    {
+        std::vector<std::wstring> chain;
+        for (std::wstring current = dn;;) {
+            chain.insert(chain.begin(), current);
+            if (current == kBase)
+                break;
+            current = CMainFrame::parentDNOf(current);
+            ASSERT_FALSE(current.empty());
+        }
+        for (const std::wstring& step : chain) {
+            QTreeWidgetItem* node = tree()->findNode(step);
+            ASSERT_NE(node, nullptr) << util::toUtf8(step);
+            tree()->clickNode(node);
+        }
+        ASSERT_EQ(m_model->getActiveEntryDN(), dn);
+    }
+
+    QStringList childLabels(const std::string& dn) const
+    {
+        QStringList labels;
+        if (QTreeWidgetItem* node = tree()->findNode(wide(dn))) {
+            for (int i = 0; i < node->childCount(); ++i)
+                labels << node->child(i)->text(0);
+        }
+        return labels;
+    }
+
+    int progressWindows() const
+    {
+        const auto& run = m_dialogs.dialogClasses();
+        return static_cast<int>(std::count(run.begin(), run.end(), QStringLiteral("CProgressBar")));
+    }
+
+    QTemporaryDir m_files;
+    memorylib::gc_ptr<Model> m_model;
+    ScriptedMessageBoxes m_boxes;
+    ScriptedDialogs m_dialogs;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+const QStringList kFileTypes{QStringLiteral("Text Files (*.ldif)"), QStringLiteral("All Files (*.*)")};
+
+// ---- export --------------------------------------------------------------------
+
+TEST_F(LdifCommandsTest, NoToTheQuestionExportsExactlyTheActiveEntry)
+{
+    open(wide(kTree));
+    const int progressBefore = progressWindows();
+    const std::string file = path("single.ldif");
+    m_boxes.queueAnswer(BoxAnswer::No);
+    m_dialogs.queueFile(qs(file));
+    EXPECT_EQ(m_frame->OnLdifExport(), 0);
+
+    const auto boxes = m_boxes.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, L"Export to ldif file");
+    EXPECT_EQ(boxes[0].text, L"Include children records?");
+    EXPECT_EQ(boxes[0].buttons, util::BoxButtons::YesNo);
+    EXPECT_EQ(boxes[0].icon, util::BoxIcon::Question);
+
+    ASSERT_EQ(m_dialogs.fileCalls().size(), 1u);
+    const auto& call = m_dialogs.fileCalls()[0];
+    EXPECT_EQ(call.kind, ScriptedDialogs::FileDialogCall::Save);
+    EXPECT_EQ(call.request.proposedName,
+              qs(TestDirectoryServer::shared().host() + "(" + kTree + ")"));
+    EXPECT_EQ(call.request.filters, kFileTypes);
+    EXPECT_EQ(call.request.defaultSuffix, QStringLiteral("ldif"));
+
+    const std::string ldif = readBytes(file);
+    EXPECT_EQ(recordCount(ldif), 1) << ldif;
+    EXPECT_EQ(TestDirectoryServer::ldifDns(ldif), std::vector<std::string>{kTree});
+    EXPECT_EQ(TestDirectoryServer::ldifValues(ldif, "description"),
+              std::vector<std::string>{"the exported subtree"});
+    // No progress window for a single entry.
+    EXPECT_EQ(progressWindows(), progressBefore);
+}
+
+TEST_F(LdifCommandsTest, YesExportsEveryEntryOfTheSubtreeInTheBackground)
+{
+    open(wide(kTree));
+    const int progressBefore = progressWindows();
+    const std::string file = path("subtree.ldif");
+    // The save dialog has asked before replacing this file.
+    ASSERT_TRUE(writeBytes(file, "dn: cn=stale,dc=example,dc=com\ncn: stale\n\n"));
+    m_boxes.queueAnswer(BoxAnswer::Yes);
+    m_dialogs.queueFile(qs(file));
+    EXPECT_EQ(m_frame->OnLdifExport(), 0);
+    EXPECT_EQ(progressWindows(), progressBefore + 1);
+    EXPECT_FALSE(m_model->isRunning());
+
+    const std::string ldif = readBytes(file);
+    const std::vector<std::string> expected = subtreeDns(kTree);
+    ASSERT_EQ(expected.size(), 5u);
+    EXPECT_EQ(sorted(TestDirectoryServer::ldifDns(ldif)), sorted(expected));
+    EXPECT_EQ(recordCount(ldif), 5);
+    EXPECT_EQ(TestDirectoryServer::ldifValues(ldif, "cn"), (std::vector<std::string>{"a", "b", "c"}));
+    // Only the question; no box per entry.
+    EXPECT_EQ(m_boxes.boxes().size(), 1u);
+}
+
+TEST_F(LdifCommandsTest, AStoppedSubtreeExportKeepsOnlyWholeRecordsOfTheSubtree)
+{
+    open(wide(kTree));
+    const std::string file = path("stopped.ldif");
+    m_boxes.queueAnswer(BoxAnswer::Yes);
+    m_dialogs.queueFile(qs(file));
+    m_dialogs.queueDialog([](QDialog& dialog) {
+        dynamic_cast<CProgressBar&>(dialog).getStopButton()->click();
+    });
+    m_frame->OnLdifExport();
+    EXPECT_FALSE(m_model->isRunning());
+    EXPECT_FALSE(m_model->isStopRequested());
+    const std::vector<std::string> subtree = subtreeDns(kTree);
+    const std::string ldif = readBytes(file);
+    for (const std::string& dn : TestDirectoryServer::ldifDns(ldif))
+        EXPECT_NE(std::find(subtree.begin(), subtree.end(), dn), subtree.end()) << dn;
+    EXPECT_EQ(recordCount(ldif), static_cast<int>(TestDirectoryServer::ldifDns(ldif).size()));
+}
+
+TEST_F(LdifCommandsTest, ACancelledSaveDialogWritesNothing)
+{
+    open(wide(kTree));
+    const int progressBefore = progressWindows();
+    m_boxes.queueAnswer(BoxAnswer::Yes);
+    m_dialogs.queueFile(std::nullopt);
+    EXPECT_EQ(m_frame->OnLdifExport(), -1);
+    EXPECT_EQ(m_dialogs.fileCalls().size(), 1u);
+    EXPECT_EQ(m_boxes.boxes().size(), 1u);
+    EXPECT_EQ(progressWindows(), progressBefore);
+    EXPECT_TRUE(QDir(m_files.path()).isEmpty());
+}
+
+TEST_F(LdifCommandsTest, WithoutAnActiveEntryNothingIsAsked)
+{
+    ASSERT_TRUE(m_model->getActiveEntryDN().empty());
+    EXPECT_EQ(m_frame->OnLdifExport(), -1);
+    EXPECT_TRUE(m_boxes.boxes().empty());
+    EXPECT_TRUE(m_dialogs.fileCalls().empty());
+}
+
+TEST(LdifFileName, HostAndDnCutToThePathLengthWithoutPathSeparators)
+{
+    EXPECT_EQ(CMainFrame::proposedLdifFileName(L"ldap1", L"cn=a,dc=x"), L"ldap1(cn=a,dc=x)");
+    EXPECT_EQ(CMainFrame::proposedLdifFileName(L"h", L"cn=a/b,dc=x"), L"h(cn=a_b,dc=x)");
+    const std::wstring dn = L"cn=" + std::wstring(300, L'z');
+    const std::wstring name = CMainFrame::proposedLdifFileName(L"host", dn);
+    EXPECT_EQ(name.size(), 260u);
+    EXPECT_EQ(name, (L"host(" + dn).substr(0, 260));
+}
+
+// ---- import --------------------------------------------------------------------
+
+TEST_F(LdifCommandsTest, ImportAddsTheEntriesAndLeavesTheTreeUntilTheNodeIsRefreshed)
+{
+    const std::string imported = "ou=Imported," + kScratch;
+    const std::string file = path("import.ldif");
+    ASSERT_TRUE(writeBytes(file, "version: 1\n\n"
+                                 "dn: " + imported + "\nobjectClass: organizationalUnit\nou: Imported\n\n"
+                                 "dn: cn=x," + imported + "\nobjectClass: device\ncn: x\n"
+                                 "description: imported from a file\n"));
+    open(wide(kScratch));
+    const QStringList before = childLabels(kScratch);
+    ASSERT_TRUE(before.contains(QStringLiteral("ou=Tree")));
+    const int progressBefore = progressWindows();
+
+    m_dialogs.queueFile(qs(file));
+    EXPECT_EQ(m_frame->OnLdifImport(), 0);
+    ASSERT_EQ(m_dialogs.fileCalls().size(), 1u);
+    const auto& call = m_dialogs.fileCalls()[0];
+    EXPECT_EQ(call.kind, ScriptedDialogs::FileDialogCall::Open);
+    EXPECT_EQ(call.request.filters, kFileTypes);
+    EXPECT_EQ(call.request.defaultSuffix, QStringLiteral("ldif"));
+    EXPECT_EQ(progressWindows(), progressBefore + 1);
+    EXPECT_TRUE(m_boxes.boxes().empty());
+
+    const TestDirectoryServer& server = TestDirectoryServer::shared();
+    ASSERT_TRUE(server.entryExists(imported));
+    EXPECT_EQ(TestDirectoryServer::ldifValues(server.entryLdif("cn=x," + imported), "description"),
+              std::vector<std::string>{"imported from a file"});
+    // The tree is as it was.
+    EXPECT_EQ(childLabels(kScratch), before);
+    EXPECT_EQ(tree()->findNode(wide(imported)), nullptr);
+
+    // Refreshing the node shows the new entry.
+    m_frame->getAction(QStringLiteral("OnTreeRefresh"))->trigger();
+    EXPECT_TRUE(childLabels(kScratch).contains(QStringLiteral("ou=Imported")));
+    deleteTree(imported);
+}
+
+TEST_F(LdifCommandsTest, ACancelledOpenDialogImportsNothing)
+{
+    m_dialogs.queueFile(std::nullopt);
+    EXPECT_EQ(m_frame->OnLdifImport(), -1);
+    EXPECT_EQ(m_dialogs.fileCalls().size(), 1u);
+    EXPECT_EQ(progressWindows(), 0);
+    EXPECT_TRUE(m_boxes.boxes().empty());
+}
+
+} // namespace

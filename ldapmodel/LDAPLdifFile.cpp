@@ -4,7 +4,6 @@
 #include "LdifRecordReader.h"
 #include "LdifRecordWriter.h"
 #include "Log.h"
-#include "MessageBox.h"
 #include "Model.h"
 #include "Trace.h"
 #include "Util.h"
@@ -142,53 +141,6 @@ void scanRecords(std::FILE* file, const LDAPLdifFile::RecordHandler& handler,
         finish();
 }
 
-// Keeps the error report that an add shows ("LDAPError <code>: <text>"),
-// passing every box on to the service that was in force. It is installed
-// around each add only; it lives as long as the process, so a box that
-// another thread began to show through it meanwhile still finds it.
-class AddErrorCapture : public util::MessageBoxService {
-public:
-    static AddErrorCapture& instance()
-    {
-        static AddErrorCapture* capture = new AddErrorCapture();
-        return *capture;
-    }
-
-    void begin()
-    {
-        m_strError.clear();
-        m_pPrevious.store(&util::messageBoxService());
-        m_thread.store(std::this_thread::get_id());
-        util::setMessageBoxService(this);
-    }
-
-    // The report shown since begin, or "".
-    std::wstring end()
-    {
-        util::setMessageBoxService(m_pPrevious.load());
-        m_thread.store(std::thread::id());
-        return m_strError;
-    }
-
-    util::BoxAnswer show(const util::MessageBoxRequest& request) override
-    {
-        if (std::this_thread::get_id() == m_thread.load() && request.caption == L"LDAP Message") {
-            std::size_t at = request.text.find(L". LDAPError ");
-            if (at != std::wstring::npos)
-                m_strError = request.text.substr(at + 2);
-        }
-        return m_pPrevious.load()->show(request);
-    }
-
-private:
-    AddErrorCapture() = default;
-
-    std::atomic<util::MessageBoxService*> m_pPrevious{nullptr};
-    std::atomic<std::thread::id> m_thread{};
-    // Written and read by the importing thread only.
-    std::wstring m_strError;
-};
-
 // A comment line: line breaks in its text become spaces.
 std::string commentLine(const std::wstring& text)
 {
@@ -284,13 +236,11 @@ int LDAPLdifFile::readEntries(Model& model)
         if (entry->getDN().empty() && entry->getUserAttributeCount() == 0)
             return true;
 
-        // syn_addEntry reports a refusal itself and answers -1; the code
-        // and text are taken from that report.
-        AddErrorCapture& capture = AddErrorCapture::instance();
-        capture.begin();
+        // syn_addEntry reports a refusal itself and answers -1; the model
+        // keeps the code and text for the error file.
         result = model.syn_addEntry(entry);
-        const std::wstring error = capture.end();
         if (result != 0) {
+            const std::wstring error = model.getLastAddError();
             appendRecordToErrorFile(
                 commentLine(L"dn: " + entry->getDN() + L" refused: " + (error.empty() ? L"not added" : error)),
                 linesAsRead);

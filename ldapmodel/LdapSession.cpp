@@ -127,13 +127,15 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     }
     m_pHandle.reset(handle);
     if (m_pHandle == nullptr) {
-        reportLdapError(ldapResultCode(LDAP_SERVER_DOWN), L"Cannot create a connection");
+        m_iConnectResult = ldapResultCode(LDAP_SERVER_DOWN);
+        reportLdapError(m_iConnectResult, L"Cannot create a connection");
         return -1;
     }
 
     int version = LDAP_VERSION3;
     int code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_PROTOCOL_VERSION, &version));
     if (code != LDAP_SUCCESS) {
+        m_iConnectResult = code;
         reportLdapError(code, L"Set Server Options");
         m_pHandle.reset();
         return -1;
@@ -152,10 +154,12 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
                                            LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr, nullptr));
     std::fill(secret.begin(), secret.end(), '\0');
     if (code != LDAP_SUCCESS) {
+        m_iConnectResult = code;
         reportLdapError(code, L"Bind to server");
         m_pHandle.reset();
         return -1;
     }
+    m_iConnectResult = 0;
     m_bConnected = true;
     return 0;
 }

@@ -49,9 +49,11 @@ public:
     // binds (anonymous: null DN and no password, whatever bindDn holds).
     // Reports "Cannot create a connection" (81), "Set Server Options" or
     // "Bind to server"; after a failure no handle is kept. 0 or -1.
-    // An existing handle is released first.
+    // An existing handle is released first. The reported code, or 0, is
+    // kept for getConnectResult.
     int connect(const std::wstring& host, int port, const std::wstring& bindDn,
                 const std::wstring& password, bool anonymous);
+    int getConnectResult() const { return m_iConnectResult; }
     // Unbinds and forgets the handle; harmless without one.
     void disconnect();
     bool isConnected() const { return m_bConnected; }
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<ldap, HandleCloser> m_pHandle;
     bool m_bConnected = false;
     unsigned int m_uTimeLimit = 0;
+    int m_iConnectResult = 0;
 };
 
 } // namespace ldapmodel

@@ -154,8 +154,11 @@ int Model::connect(bool anonymous)
 int Model::openSession(bool anonymous)
 {
     auto session = std::make_unique<LdapSession>();
-    if (session->connect(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword, anonymous) != 0)
+    if (session->connect(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword, anonymous) != 0) {
+        m_iLastConnectResult = session->getConnectResult();
         return -1;
+    }
+    m_iLastConnectResult = 0;
     m_pSession = std::move(session);
     m_bConnected = true;
     // Asynchronous searches take the time limit from the session.
@@ -750,10 +753,15 @@ int Model::syn_addEntry(const gc_ptr<LDAPEntry>& entry)
 {
     DIRLOOK_GUARD(L"Model");
     util::TraceScope trace(L"Model::syn_addEntry");
+    setLastAddResult(-1, L"");
     if (entry.getObject() == nullptr)
         return -1;
-    if (!ensureConnected())
+    if (!ensureConnected()) {
+        const int code = m_iLastConnectResult.load();
+        if (code > 0)
+            setLastAddResult(code, L"LDAPError " + std::to_wstring(code) + L": " + ldapErrorText(code));
         return -1;
+    }
     LdapModList modifications;
     for (const gc_ptr<LDAPAttribute>& attribute : entry->getUserAttributes()) {
         if (attribute.getObject() == nullptr)
@@ -763,10 +771,25 @@ int Model::syn_addEntry(const gc_ptr<LDAPEntry>& entry)
     }
     int code = m_pSession->addEntry(entry->getDN(), modifications);
     if (code != 0) {
+        setLastAddResult(code, L"LDAPError " + std::to_wstring(code) + L": " + ldapErrorText(code));
         reportLdapError(code, ldapErrorText(code));
         return -1;
     }
+    setLastAddResult(0, L"");
     return 0;
+}
+
+void Model::setLastAddResult(int code, const std::wstring& error)
+{
+    std::lock_guard<std::mutex> lock(m_lastAddMutex);
+    m_strLastAddError = error;
+    m_iLastAddResult.store(code);
+}
+
+std::wstring Model::getLastAddError() const
+{
+    std::lock_guard<std::mutex> lock(m_lastAddMutex);
+    return m_strLastAddError;
 }
 
 int Model::modifyOne(const std::wstring& dn, LdapModOperation operation,

@@ -157,6 +157,10 @@ public:
     // file can't be opened); export, the search's result code, or -1 when
     // the file can't be written or the search did not start.
     int getLdifResult() const { return m_iLdifResult.load(); }
+    // The LDAP code of the last syn_addEntry (0 after a success, -1 when
+    // nothing was sent) and the report's text ("LDAPError 68: Already exists").
+    int getLastAddResult() const { return m_iLastAddResult.load(); }
+    std::wstring getLastAddError() const;
 
     bool isRunning() const { return m_background.isRunning(); }
     void requestStop() { m_background.requestStop(); }
@@ -229,6 +233,7 @@ private:
     // Runs fn on the cached entry of dn under the cache mutex; false when
     // the DN is not cached.
     bool withCachedEntry(const std::wstring& dn, const std::function<void(LDAPEntry&)>& fn);
+    void setLastAddResult(int code, const std::wstring& error);
     int modifyOne(const std::wstring& dn, LdapModOperation operation, const std::wstring& attributeName,
                   const std::vector<memorylib::gc_ptr<LDAPAttributeValue>>& values,
                   const wchar_t* context);
@@ -279,6 +284,11 @@ private:
     std::atomic<int> m_iAbandonResult{0};
     // Written by the LDIF workers, read after they end.
     std::atomic<int> m_iLdifResult{0};
+    // Set by syn_addEntry, which the import runs on the worker.
+    std::atomic<int> m_iLastAddResult{0};
+    std::atomic<int> m_iLastConnectResult{0};  // code of the last failed connect, 0 after a good one
+    mutable std::mutex m_lastAddMutex;  // guards m_strLastAddError
+    std::wstring m_strLastAddError;
 };
 
 } // namespace ldapmodel

@@ -12,27 +12,33 @@ bash "$ROOT/scripts/setup.sh"
 export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
 
+# build_and_test DIR "CMAKE ARGS..." "TARGETS (empty: all)" [ctest args...]
 build_and_test() {
-  local dir="$1"; shift
-  local label_args=("$@")
-  cmake -S "$ROOT" -B "$dir" -G Ninja -DDIRLOOK_BUILD_BENCH=OFF "${CMAKE_EXTRA[@]}"
-  cmake --build "$dir" -j "$JOBS"
-  (cd "$dir" && ctest -j "$JOBS" "${label_args[@]}")
+  local dir="$1" cmake_args="$2" targets="$3"; shift 3
+  # shellcheck disable=SC2086
+  cmake -S "$ROOT" -B "$dir" -G Ninja $cmake_args
+  # shellcheck disable=SC2086
+  cmake --build "$dir" -j "$JOBS" ${targets:+--target $targets}
+  (cd "$dir" && ctest -j "$JOBS" "$@")
 }
 
 echo "== Build and tests"
-CMAKE_EXTRA=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRLOOK_BUILD_BENCH=ON)
-build_and_test "$ROOT/build"
+build_and_test "$ROOT/build" "-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRLOOK_BUILD_BENCH=ON" ""
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-CMAKE_EXTRA=(-DCMAKE_BUILD_TYPE=Debug -DDIRLOOK_SANITIZE=address,undefined)
 ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
-  build_and_test "$ROOT/build-asan"
+  build_and_test "$ROOT/build-asan" \
+  "-DCMAKE_BUILD_TYPE=Debug -DDIRLOOK_SANITIZE=address,undefined -DDIRLOOK_BUILD_BENCH=OFF" ""
 
-if compgen -G "$ROOT/tests/*/*BackgroundServerTest.cpp" >/dev/null; then
+threaded=()
+for source in "$ROOT"/tests/*/*BackgroundServerTest.cpp; do
+  [ -e "$source" ] && threaded+=("$(basename "$source" .cpp)")
+done
+if [ ${#threaded[@]} -gt 0 ]; then
   echo "== ThreadSanitizer (threaded tests)"
-  CMAKE_EXTRA=(-DCMAKE_BUILD_TYPE=Debug -DDIRLOOK_SANITIZE=thread -DDIRLOOK_BUILD_UI=OFF)
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    build_and_test "$ROOT/build-tsan" -L threaded
+    build_and_test "$ROOT/build-tsan" \
+    "-DCMAKE_BUILD_TYPE=Debug -DDIRLOOK_SANITIZE=thread -DDIRLOOK_BUILD_UI=OFF -DDIRLOOK_BUILD_BENCH=OFF" \
+    "${threaded[*]}" -L threaded
 fi
 echo "All test runs passed."

@@ -300,6 +300,19 @@ struct Delimiters {
     static constexpr ViewOf<CharT> SPACE{space, 1};
 };
 
+// The OID, NAME, DESC and OBSOLETE that attribute types, object classes and
+// matching rules all start with.
+template <class CharT, class Definition>
+void readCommonFields(Definition* definition, ViewOf<CharT> rest, const KeywordScan& at,
+                      bool* failed)
+{
+    constexpr ViewOf<CharT> APOSTROPHE = Delimiters<CharT>::APOSTROPHE;
+    definition->setOid(oidOf(rest));
+    definition->setName(textAt(rest, at[KW_NAME], APOSTROPHE, failed));
+    definition->setDescription(textAt(rest, at[KW_DESC], APOSTROPHE, failed));
+    definition->setObsolete(at.has(KW_OBSOLETE));
+}
+
 template <class CharT>
 int parseAttributeTypeText(LDAPAttributeType* type, ViewOf<CharT> text)
 {
@@ -310,14 +323,10 @@ int parseAttributeTypeText(LDAPAttributeType* type, ViewOf<CharT> text)
     if (!cutAtParenthesis(text, rest))
         return -1;
 
-    constexpr ViewOf<CharT> APOSTROPHE = Delimiters<CharT>::APOSTROPHE;
     constexpr ViewOf<CharT> SPACE = Delimiters<CharT>::SPACE;
     const KeywordScan at(rest);
     bool failed = false;
-    type->setOid(oidOf(rest));
-    type->setName(textAt(rest, at[KW_NAME], APOSTROPHE, &failed));
-    type->setDescription(textAt(rest, at[KW_DESC], APOSTROPHE, &failed));
-    type->setObsolete(at.has(KW_OBSOLETE));
+    readCommonFields(type, rest, at, &failed);
     type->setSuperior(textAt(rest, at[KW_SUP], SPACE, &failed));
     type->setEqualityRule(textAt(rest, at[KW_EQUALITY], SPACE, &failed));
     type->setOrderingRule(textAt(rest, at[KW_ORDERING], SPACE, &failed));
@@ -351,14 +360,10 @@ int parseObjectClassText(LDAPObjectClass* objectClass, ViewOf<CharT> text)
     if (!cutAtParenthesis(text, rest))
         return -1;
 
-    constexpr ViewOf<CharT> APOSTROPHE = Delimiters<CharT>::APOSTROPHE;
     constexpr ViewOf<CharT> SPACE = Delimiters<CharT>::SPACE;
     const KeywordScan at(rest);
     bool failed = false;
-    objectClass->setOid(oidOf(rest));
-    objectClass->setName(textAt(rest, at[KW_NAME], APOSTROPHE, &failed));
-    objectClass->setDescription(textAt(rest, at[KW_DESC], APOSTROPHE, &failed));
-    objectClass->setObsolete(at.has(KW_OBSOLETE));
+    readCommonFields(objectClass, rest, at, &failed);
     objectClass->setSuperior(textAt(rest, at[KW_SUP], SPACE, &failed));
 
     // Position 0 is the "(" itself, so any occurrence counts.
@@ -384,14 +389,10 @@ int parseMatchingRuleText(LDAPMatchingRule* rule, ViewOf<CharT> text)
     if (!cutAtParenthesis(text, rest))
         return -1;
 
-    constexpr ViewOf<CharT> APOSTROPHE = Delimiters<CharT>::APOSTROPHE;
     constexpr ViewOf<CharT> SPACE = Delimiters<CharT>::SPACE;
     const KeywordScan at(rest);
     bool failed = false;
-    rule->setOid(oidOf(rest));
-    rule->setName(textAt(rest, at[KW_NAME], APOSTROPHE, &failed));
-    rule->setDescription(textAt(rest, at[KW_DESC], APOSTROPHE, &failed));
-    rule->setObsolete(at.has(KW_OBSOLETE));
+    readCommonFields(rule, rest, at, &failed);
     rule->setSyntaxOid(textAt(rest, at[KW_SYNTAX], SPACE, &failed));
     return failed ? -1 : 0;
 }

@@ -27,7 +27,6 @@
 #include "Trace.h"
 #include "TreeControlView.h"
 #include "Util.h"
-#include "ValueKind.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,7 +39,6 @@
 
 #include <ldap.h>
 
-#include <cwctype>
 #include <exception>
 #include <optional>
 
@@ -71,23 +69,6 @@ void reportUnexpected(const std::wstring& text, const char* what)
 QString wide(const std::wstring& text)
 {
     return QString::fromStdWString(text);
-}
-
-// Values of the attribute travel as files: its type has a binary syntax, or
-// the description carries the binary option ("userCertificate;binary").
-bool isBinaryAttribute(const std::wstring& attributeName)
-{
-    const std::size_t semicolon = attributeName.find(L';');
-    if (semicolon != std::wstring::npos) {
-        std::wstring options = attributeName.substr(semicolon);
-        for (wchar_t& c : options)
-            c = static_cast<wchar_t>(std::towlower(c));
-        options += L';';
-        if (options.find(L";binary;") != std::wstring::npos)
-            return true;
-    }
-    return ldapmodel::isBinaryKind(
-        ldapmodel::getValueKindOfAttribute(attributeName.substr(0, semicolon)));
 }
 
 } // namespace
@@ -976,7 +957,7 @@ int CMainFrame::OnValueAdd()
         const std::wstring dn = m_pModel->getActiveEntryDN();
         CDialogAddValue dialog(this);
         dialog.setAttributeName(m_strActiveAttributeName);
-        dialog.setBinary(isBinaryAttribute(m_strActiveAttributeName));
+        dialog.setBinary(CListEntryAttributes::isBinaryAttribute(m_strActiveAttributeName));
         if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
             returnFocusToTree();
             return -1;
@@ -1017,7 +998,8 @@ int CMainFrame::OnValueModify()
         if (attribute.getObject() != nullptr && index >= 0 && index < attribute->getValueCount())
             oldValue = attribute->getValue(index);
     }
-    const bool binary = isBinaryAttribute(name);
+    // The record view's rule: a value it shows as binary is edited as a file.
+    const bool binary = CListEntryAttributes::isBinaryAttribute(name);
     dialog.setBinary(binary);
     dialog.setAttributeValue(oldValue);
     if (ui::dialogs().exec(dialog) != QDialog::Accepted) {

@@ -1,5 +1,6 @@
 #include "Model.h"
 
+#include "DirectoryReader.h"
 #include "FaultGuard.h"
 #include "LDAPLdifFile.h"
 #include "LDAPSchema.h"
@@ -153,17 +154,15 @@ int Model::connect(bool anonymous)
 
 int Model::openSession(bool anonymous)
 {
-    auto session = std::make_unique<LdapSession>();
-    if (session->connect(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword, anonymous) != 0) {
-        m_iLastConnectResult = session->getConnectResult();
+    int connectResult = 0;
+    std::unique_ptr<LdapSession> session =
+        DirectoryReader::openSession(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword,
+                                     anonymous, m_uTimeLimit, connectResult);
+    m_iLastConnectResult = connectResult;
+    if (session == nullptr)
         return -1;
-    }
-    m_iLastConnectResult = 0;
     m_pSession = std::move(session);
     m_bConnected = true;
-    // Asynchronous searches take the time limit from the session.
-    if (m_uTimeLimit != 0)
-        m_pSession->setTimeLimit(m_uTimeLimit);
     return 0;
 }
 
@@ -275,20 +274,12 @@ gc_ptr<LDAPEntry> Model::getEntry(const std::wstring& dn)
 
 gc_ptr<LDAPEntry> Model::fetchEntry(const std::wstring& dn)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_cacheMutex);
-        auto found = m_cache.find(dn);
-        if (found != m_cache.end())
-            return found->second;
-    }
-    gc_ptr<LDAPEntry> entry = new LDAPEntry();
-    entry->setDN(dn);
-    // A failed read is not cached: the entry would stay empty for good.
-    if (!entry->readFromServer(*m_pSession, m_uSizeLimit))
-        return gc_ptr<LDAPEntry>();
-    std::lock_guard<std::mutex> lock(m_cacheMutex);
-    fileEntryLocked(entry);
-    return entry;
+    return cacheReader().getEntry(dn);
+}
+
+DirectoryReader Model::cacheReader()
+{
+    return DirectoryReader(*m_pSession, m_cache, &m_cacheMutex, m_uSizeLimit);
 }
 
 void Model::fileEntryLocked(const gc_ptr<LDAPEntry>& entry)
@@ -338,37 +329,7 @@ int Model::searchEntries(const std::wstring& base, const std::wstring& filter, i
             return -1;
         gc_ptr<LDAPEntry> parent =
             guardedStep(__LINE__, L"Can't get parent entry", [&] { return fetchEntry(base); });
-
-        static const std::vector<std::wstring> attributes = {L"createTimestamp", L"modifyTimestamp",
-                                                             L"*"};
-        std::vector<gc_ptr<LDAPEntry>> found;
-        int code = m_pSession->searchEntries(base, scope, filter, attributes, !withValues,
-                                             m_uSizeLimit, found);
-        if (code != 0 && code != 4 && code != -1) {
-            reportLdapError(code, L"");
-            return code;
-        }
-
-        std::lock_guard<std::mutex> lock(m_cacheMutex);
-        LDAPEntry* parentEntry = parent.getObject();
-        if (parentEntry != nullptr && scope == LdapSession::SCOPE_ONELEVEL) {
-            // A new read of the children replaces the list.
-            parentEntry->setChildrenComplete(false);
-            parentEntry->setCutShort(false);
-        }
-        if (parentEntry != nullptr && code == 4)
-            parentEntry->setCutShort(true);
-        for (const gc_ptr<LDAPEntry>& entry : found) {
-            std::wstring dn = entry->getDN();
-            // A base search finds the base itself, which is no child of its own.
-            if (parentEntry != nullptr && dn != parentEntry->getDN())
-                parentEntry->addChild(dn);
-            entry->setChildrenComplete(false);
-            fileEntryLocked(entry);
-        }
-        if (parentEntry != nullptr && scope == LdapSession::SCOPE_ONELEVEL)
-            parentEntry->setChildrenComplete(true);
-        return code == -1 ? -1 : 0;
+        return cacheReader().searchEntries(parent, base, filter, scope, withValues);
     });
 }
 

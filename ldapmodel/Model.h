@@ -16,6 +16,7 @@
 
 namespace ldapmodel {
 
+class DirectoryReader;
 class LDAPLdifFile;
 class LDAPSchema;
 class LdapSession;
@@ -227,6 +228,8 @@ private:
     bool ensureConnected();
     // getEntry without connecting first.
     memorylib::gc_ptr<LDAPEntry> fetchEntry(const std::wstring& dn);
+    // Reads through the open session into the cache, under the cache mutex.
+    DirectoryReader cacheReader();
     // Files entry under its own DN unless the key is taken (first filed
     // wins). Caller holds m_cacheMutex.
     void fileEntryLocked(const memorylib::gc_ptr<LDAPEntry>& entry);

@@ -1,7 +1,7 @@
 #include "Server.h"
 
+#include "DirectoryReader.h"
 #include "FaultGuard.h"
-#include "LdapErrorReport.h"
 #include "LdapSession.h"
 #include "Log.h"
 #include "Trace.h"
@@ -54,13 +54,14 @@ int Server::connect(bool anonymous)
     return guardedStep(__LINE__, L"Can't connect", [&] {
         if (m_bConnected || m_pSession != nullptr)
             disconnect();
-        auto session = std::make_unique<LdapSession>();
-        if (session->connect(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword, anonymous) != 0)
+        int connectResult = 0;
+        std::unique_ptr<LdapSession> session =
+            DirectoryReader::openSession(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword,
+                                         anonymous, m_uTimeLimit, connectResult);
+        if (session == nullptr)
             return -1;
         m_pSession = std::move(session);
         m_bConnected = true;
-        if (m_uTimeLimit != 0)
-            m_pSession->setTimeLimit(m_uTimeLimit);
         std::wstring base = m_strBaseDN;
         std::wstring filter = m_strFilter;
         searchEntries(base, filter, LdapSession::SCOPE_BASE, false);
@@ -90,20 +91,12 @@ gc_ptr<LDAPEntry> Server::getEntry(const std::wstring& dn)
         return gc_ptr<LDAPEntry>();
     if (m_pSession == nullptr)
         return gc_ptr<LDAPEntry>();
-    auto found = m_cache.find(dn);
-    if (found != m_cache.end())
-        return found->second;
-    gc_ptr<LDAPEntry> entry = new LDAPEntry();
-    entry->setDN(dn);
-    if (!entry->readFromServer(*m_pSession, m_uSizeLimit))
-        return gc_ptr<LDAPEntry>();
-    fileEntry(entry);
-    return entry;
+    return cacheReader().getEntry(dn);
 }
 
-gc_ptr<LDAPEntry> Server::fileEntry(const gc_ptr<LDAPEntry>& entry)
+DirectoryReader Server::cacheReader()
 {
-    return m_cache.emplace(entry->getDN(), entry).first->second;
+    return DirectoryReader(*m_pSession, m_cache, nullptr, m_uSizeLimit);
 }
 
 int Server::searchEntries(const std::wstring& base, const std::wstring& filter, int scope,
@@ -118,32 +111,7 @@ int Server::searchEntries(const std::wstring& base, const std::wstring& filter, 
             return -1;
         gc_ptr<LDAPEntry> parent =
             guardedStep(__LINE__, L"Can't get parent entry", [&] { return getEntry(base); });
-        static const std::vector<std::wstring> attributes = {L"createTimestamp", L"modifyTimestamp",
-                                                             L"*"};
-        std::vector<gc_ptr<LDAPEntry>> found;
-        int code = m_pSession->searchEntries(base, scope, filter, attributes, !withValues,
-                                             m_uSizeLimit, found);
-        if (code != 0 && code != 4 && code != -1) {
-            reportLdapError(code, L"");
-            return code;
-        }
-        LDAPEntry* parentEntry = parent.getObject();
-        if (parentEntry != nullptr && scope == LdapSession::SCOPE_ONELEVEL) {
-            parentEntry->setChildrenComplete(false);
-            parentEntry->setCutShort(false);
-        }
-        if (parentEntry != nullptr && code == 4)
-            parentEntry->setCutShort(true);
-        for (const gc_ptr<LDAPEntry>& entry : found) {
-            std::wstring dn = entry->getDN();
-            if (parentEntry != nullptr && dn != parentEntry->getDN())
-                parentEntry->addChild(dn);
-            entry->setChildrenComplete(false);
-            fileEntry(entry);
-        }
-        if (parentEntry != nullptr && scope == LdapSession::SCOPE_ONELEVEL)
-            parentEntry->setChildrenComplete(true);
-        return code == -1 ? -1 : 0;
+        return cacheReader().searchEntries(parent, base, filter, scope, withValues);
     });
 }
 

@@ -11,6 +11,7 @@
 
 namespace ldapmodel {
 
+class DirectoryReader;
 class LdapSession;
 
 // Small connection used by the connection properties dialog to read a
@@ -63,7 +64,8 @@ public:
     int getNamingContexts(std::vector<std::wstring>& list);
 
 private:
-    memorylib::gc_ptr<LDAPEntry> fileEntry(const memorylib::gc_ptr<LDAPEntry>& entry);
+    // Reads through the open session into the cache.
+    DirectoryReader cacheReader();
 
     std::wstring m_strHostname;
     int m_iPortnumber = 389;

@@ -875,6 +875,9 @@ int CMainFrame::OnEntryRefresh()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
     util::TraceScope trace(L"CMainFrame::OnEntryRefresh");
+    // Nothing to re-read; the model would connect again first.
+    if (m_pModel->getActiveEntryDN().empty())
+        return 0;
     return m_pModel->refreshActiveEntry(true);
 }
 

@@ -702,4 +702,14 @@ TEST_F(EntryCommandsTest, TreeRefreshRereadsTheChildrenAndSortOrdersThem)
     EXPECT_EQ(childLabels(parent), (QStringList{"cn=alpha", "cn=Mike", "cn=zulu"}));
 }
 
+TEST_F(EntryCommandsTest, EntryRefreshAfterADisconnectDoesNotConnectAgain)
+{
+    open(wide(kScratch));
+    m_model->disconnect();
+    m_frame->getAction(QStringLiteral("OnEntryRefresh"))->trigger();
+    EXPECT_FALSE(m_model->isConnected());
+    EXPECT_EQ(m_frame->getRecordView()->getRowCount(), 0);
+    EXPECT_TRUE(m_boxes.boxes().empty());
+}
+
 } // namespace

@@ -690,8 +690,8 @@ int CMainFrame::OnLdifExport()
             returnFocusToTree();
             return -1;
         }
-        // The save dialog has confirmed replacing an existing file; the
-        // records are appended to what the file holds.
+        // The save dialog has confirmed replacing an existing file, and the
+        // writer appends: the file starts empty.
         QFile existing(*chosen);
         if (existing.exists())
             existing.resize(0);

@@ -513,8 +513,9 @@ bool isEscaped(const std::wstring& text, std::size_t pos)
     return backslashes % 2 == 1;
 }
 
-// Trims a list piece, keeping a trailing space that is escaped ("cn=a\ ").
-std::wstring trimPiece(const std::wstring& piece)
+} // namespace
+
+std::wstring trimListPiece(const std::wstring& piece)
 {
     std::size_t first = piece.find_first_not_of(L' ');
     if (first == std::wstring::npos)
@@ -529,25 +530,23 @@ std::vector<std::wstring> splitList(const std::wstring& text, const std::wstring
 {
     std::vector<std::wstring> pieces;
     if (separator.empty()) {
-        pieces.push_back(trimPiece(text));
+        pieces.push_back(trimListPiece(text));
         return pieces;
     }
     std::size_t start = 0;
     std::size_t pos = text.find(separator);
     while (pos != std::wstring::npos) {
         if (!isEscaped(text, pos)) {
-            pieces.push_back(trimPiece(text.substr(start, pos - start)));
+            pieces.push_back(trimListPiece(text.substr(start, pos - start)));
             start = pos + separator.size();
             pos = text.find(separator, start);
         } else {
             pos = text.find(separator, pos + 1);
         }
     }
-    pieces.push_back(trimPiece(text.substr(start)));
+    pieces.push_back(trimListPiece(text.substr(start)));
     return pieces;
 }
-
-} // namespace
 
 std::wstring normalizeCommaList(const std::wstring& text)
 {

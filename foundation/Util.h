@@ -37,6 +37,12 @@ std::wstring trim(const std::wstring& text);
 // with a backslash ("cn=Smith\, John") does not split, and an escaped
 // trailing space is kept.
 std::wstring normalizeCommaList(const std::wstring& text);
+// The pieces of text between separators (escaped ones excepted), each
+// trimmed as trimListPiece does. An empty separator gives the whole text.
+std::vector<std::wstring> splitList(const std::wstring& text, const std::wstring& separator);
+// Removes leading and trailing U+0020, keeping a trailing one that is
+// escaped ("cn=a\ ").
+std::wstring trimListPiece(const std::wstring& piece);
 // Splits at separator (escaped ones excepted), trims each piece, joins in
 // reverse order with ",".
 std::wstring reverseCommaList(const std::wstring& text, const std::wstring& separator);

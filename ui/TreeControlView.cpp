@@ -69,51 +69,6 @@ QString indexKey(const QString& label)
     return label.toCaseFolded();
 }
 
-// A separator preceded by an odd number of backslashes belongs to a value
-// ("cn=Smith\, John").
-bool isEscaped(const std::wstring& text, std::size_t position)
-{
-    std::size_t backslashes = 0;
-    while (position > backslashes && text[position - backslashes - 1] == L'\\')
-        ++backslashes;
-    return backslashes % 2 == 1;
-}
-
-// Blanks around a piece go; an escaped trailing blank stays.
-std::wstring trimComponent(const std::wstring& piece)
-{
-    const std::size_t first = piece.find_first_not_of(L' ');
-    if (first == std::wstring::npos)
-        return std::wstring();
-    std::size_t end = piece.size();
-    while (end > first && piece[end - 1] == L' ' && !isEscaped(piece, end - 1))
-        --end;
-    return piece.substr(first, end - first);
-}
-
-// The trimmed pieces of text between unescaped separators.
-std::vector<std::wstring> splitComponents(const std::wstring& text, const std::wstring& separator)
-{
-    std::vector<std::wstring> pieces;
-    if (separator.empty()) {
-        pieces.push_back(trimComponent(text));
-        return pieces;
-    }
-    std::size_t start = 0;
-    std::size_t position = text.find(separator);
-    while (position != std::wstring::npos) {
-        if (!isEscaped(text, position)) {
-            pieces.push_back(trimComponent(text.substr(start, position - start)));
-            start = position + separator.size();
-            position = text.find(separator, start);
-        } else {
-            position = text.find(separator, position + 1);
-        }
-    }
-    pieces.push_back(trimComponent(text.substr(start)));
-    return pieces;
-}
-
 } // namespace
 
 TreeControlView::TreeControlView(QWidget* parent)
@@ -207,7 +162,7 @@ int TreeControlView::buildTree(const std::vector<std::wstring>& paths, const std
 QTreeWidgetItem* TreeControlView::insertPath(const std::wstring& path, const std::wstring& separator)
 {
     QTreeWidgetItem* parent = nullptr;
-    for (const std::wstring& component : splitComponents(path, separator)) {
+    for (const std::wstring& component : util::splitList(path, separator)) {
         if (component.empty())
             continue;
         const QString label = QString::fromStdWString(component);
@@ -247,7 +202,7 @@ std::wstring TreeControlView::getDN(const QTreeWidgetItem* node) const
 
 QTreeWidgetItem* TreeControlView::findNode(const std::wstring& dn) const
 {
-    const std::vector<std::wstring> components = splitComponents(dn, L",");
+    const std::vector<std::wstring> components = util::splitList(dn, L",");
     const QTreeWidgetItem* node = nullptr;
     bool any = false;
     for (auto it = components.rbegin(); it != components.rend(); ++it) {
@@ -291,7 +246,7 @@ int TreeControlView::renameNode(const std::wstring& dn, const std::wstring& newR
 {
     util::TraceScope trace(L"TreeControlView::renameNode");
     DIRLOOK_GUARD(kSourceFile);
-    const QString label = QString::fromStdWString(trimComponent(newRDN));
+    const QString label = QString::fromStdWString(util::trimListPiece(newRDN));
     QTreeWidgetItem* node = findNode(dn);
     if (node == nullptr || label.isEmpty())
         return -1;

@@ -297,6 +297,19 @@ TEST(CommaListTest, ReverseGivesRootFirst)
     EXPECT_EQ(util::reverseCommaList(L"a, b", L""), L"a, b");
 }
 
+TEST(CommaListTest, SplitKeepsEscapedSeparatorsAndBlanks)
+{
+    EXPECT_EQ(util::splitList(L"cn=Smith\\, John , ou=a\\ ,dc=b", L","),
+              (std::vector<std::wstring>{L"cn=Smith\\, John", L"ou=a\\ ", L"dc=b"}));
+    EXPECT_EQ(util::splitList(L",a,", L","), (std::vector<std::wstring>{L"", L"a", L""}));
+    EXPECT_EQ(util::splitList(L"a;b", L";"), (std::vector<std::wstring>{L"a", L"b"}));
+    EXPECT_EQ(util::splitList(L" a, b ", L""), (std::vector<std::wstring>{L"a, b"}));
+    EXPECT_EQ(util::splitList(L"", L","), (std::vector<std::wstring>{L""}));
+    EXPECT_EQ(util::trimListPiece(L"  cn=a\\  "), L"cn=a\\ ");
+    EXPECT_EQ(util::trimListPiece(L"  cn=a\\\\  "), L"cn=a\\\\");
+    EXPECT_EQ(util::trimListPiece(L"   "), L"");
+}
+
 TEST(TrimCharsTest, UsesSeparateSets)
 {
     EXPECT_EQ(util::trimChars(L"( 'name' )", L"( '", L" )'"), L"name");

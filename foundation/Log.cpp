@@ -7,42 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <cwchar>
-#include <vector>
 
 namespace util {
 
 namespace {
-
-// Callers write "%s" for wide strings, as the platform's wide printf reads
-// it; the C library here needs "%ls" (and "%lc") for that.
-std::wstring widenConversions(const wchar_t* format)
-{
-    std::wstring result;
-    for (const wchar_t* p = format; *p != 0; ++p) {
-        result += *p;
-        if (*p != L'%')
-            continue;
-        ++p;
-        if (*p == L'%') {
-            result += *p;
-            continue;
-        }
-        // Flags, width, precision and length modifiers.
-        bool hasLength = false;
-        while (*p != 0 && std::wcschr(L"-+ #0123456789.*hlLqjzt", *p) != nullptr) {
-            if (std::wcschr(L"hlLqjzt", *p) != nullptr)
-                hasLength = true;
-            result += *p++;
-        }
-        if (*p == 0)
-            break;
-        if ((*p == L's' || *p == L'c') && !hasLength)
-            result += L'l';
-        result += *p;
-    }
-    return result;
-}
 
 std::string timeStamp()
 {
@@ -84,24 +52,12 @@ void Log::write(const wchar_t* format, ...)
     if (!m_bEnabled || format == nullptr)
         return;
 
-    std::wstring pattern = widenConversions(format);
-    std::vector<wchar_t> buffer(256);
-    for (;;) {
-        va_list args;
-        va_start(args, format);
-        int n = std::vswprintf(buffer.data(), buffer.size(), pattern.c_str(), args);
-        va_end(args);
-        if (n >= 0)
-            break;
-        // vswprintf gives no size hint; grow until it fits or is absurd.
-        if (buffer.size() >= (std::size_t(1) << 20)) {
-            buffer[0] = 0;
-            break;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
+    va_list arguments;
+    va_start(arguments, format);
+    const std::wstring message = formatWideV(format, arguments);
+    va_end(arguments);
 
-    std::string line = timeStamp() + " " + toUtf8(buffer.data()) + "\n";
+    std::string line = timeStamp() + " " + toUtf8(message) + "\n";
     std::lock_guard<std::mutex> lock(m_mutex);
     m_stream << line;
     m_stream.flush();

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <unistd.h>
 
 namespace util {
@@ -575,6 +576,60 @@ std::wstring reverseCommaList(const std::wstring& text, const std::wstring& sepa
         result += *it;
     }
     return result;
+}
+
+namespace {
+
+// Callers write "%s" for wide strings, as the platform's wide printf reads
+// it; the C library here needs "%ls" (and "%lc") for that.
+std::wstring widenConversions(const wchar_t* format)
+{
+    std::wstring result;
+    for (const wchar_t* p = format; *p != 0; ++p) {
+        result += *p;
+        if (*p != L'%')
+            continue;
+        ++p;
+        if (*p == L'%') {
+            result += *p;
+            continue;
+        }
+        // Flags, width, precision and length modifiers.
+        bool hasLength = false;
+        while (*p != 0 && std::wcschr(L"-+ #0123456789.*hlLqjzt", *p) != nullptr) {
+            if (std::wcschr(L"hlLqjzt", *p) != nullptr)
+                hasLength = true;
+            result += *p++;
+        }
+        if (*p == 0)
+            break;
+        if ((*p == L's' || *p == L'c') && !hasLength)
+            result += L'l';
+        result += *p;
+    }
+    return result;
+}
+
+} // namespace
+
+std::wstring formatWideV(const wchar_t* format, va_list arguments)
+{
+    if (format == nullptr)
+        return std::wstring();
+    const std::wstring pattern = widenConversions(format);
+    std::vector<wchar_t> buffer(256);
+    for (;;) {
+        va_list attempt;
+        va_copy(attempt, arguments);
+        const int written = std::vswprintf(buffer.data(), buffer.size(), pattern.c_str(), attempt);
+        va_end(attempt);
+        if (written >= 0)
+            return std::wstring(buffer.data());
+        // vswprintf gives no size hint; grow until it fits or is absurd.
+        if (buffer.size() >= (std::size_t(1) << 20))
+            return std::wstring();
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 std::wstring trimChars(const std::wstring& text, const std::wstring& leading,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -46,6 +47,11 @@ std::wstring trimListPiece(const std::wstring& piece);
 // Splits at separator (escaped ones excepted), trims each piece, joins in
 // reverse order with ",".
 std::wstring reverseCommaList(const std::wstring& text, const std::wstring& separator);
+// vswprintf with the format as callers write it: "%s" and "%c" take wide
+// arguments. Stops at a formatted zero character; empty for a null format or
+// a result of a million characters or more.
+std::wstring formatWideV(const wchar_t* format, va_list arguments);
+
 // Strips characters of the leading set from the start, of the trailing set from the end.
 std::wstring trimChars(const std::wstring& text, const std::wstring& leading,
                        const std::wstring& trailing);

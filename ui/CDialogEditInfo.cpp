@@ -3,6 +3,7 @@
 #include "DialogFrameCommands.h"
 #include "FaultGuard.h"
 #include "Trace.h"
+#include "Util.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,42 +14,9 @@
 #include <QVBoxLayout>
 
 #include <cstdarg>
-#include <cwchar>
 #include <string>
-#include <vector>
 
 namespace {
-
-constexpr std::size_t kLongestFormatted = 1 << 20;
-
-// "%s" and "%c" take wide arguments, as callers write them; the C library
-// wants "%ls" and "%lc" for that.
-std::wstring widenConversions(const wchar_t* format)
-{
-    std::wstring result;
-    for (const wchar_t* p = format; *p != 0; ++p) {
-        result += *p;
-        if (*p != L'%')
-            continue;
-        ++p;
-        if (*p == L'%') {
-            result += *p;
-            continue;
-        }
-        bool hasLength = false;
-        while (*p != 0 && std::wcschr(L"-+ #0123456789.*hlLqjzt", *p) != nullptr) {
-            if (std::wcschr(L"hlLqjzt", *p) != nullptr)
-                hasLength = true;
-            result += *p++;
-        }
-        if (*p == 0)
-            break;
-        if ((*p == L's' || *p == L'c') && !hasLength)
-            result += L'l';
-        result += *p;
-    }
-    return result;
-}
 
 // The edit box holds "\n" line ends.
 QString plainLineEnds(const QString& text)
@@ -114,23 +82,10 @@ void CDialogEditInfo::appendLine(const wchar_t* format, ...)
     util::TraceScope trace(L"CDialogEditInfo::appendLine");
     if (format == nullptr)
         return;
-    const std::wstring pattern = widenConversions(format);
-    std::vector<wchar_t> buffer(kLineBufferSize);
-    for (;;) {
-        va_list arguments;
-        va_start(arguments, format);
-        const int written = std::vswprintf(buffer.data(), buffer.size(), pattern.c_str(), arguments);
-        va_end(arguments);
-        if (written >= 0)
-            break;
-        // No size hint from vswprintf: grow, then cut to the line buffer.
-        if (buffer.size() >= kLongestFormatted) {
-            buffer[0] = L'\0';
-            break;
-        }
-        buffer.resize(buffer.size() * 4);
-    }
-    std::wstring line(buffer.data());
+    va_list arguments;
+    va_start(arguments, format);
+    std::wstring line = util::formatWideV(format, arguments);
+    va_end(arguments);
     if (line.size() > static_cast<std::size_t>(kLineBufferSize - 1))
         line.resize(kLineBufferSize - 1);
     insertAtEnd(plainLineEnds(QString::fromStdWString(line)));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -308,6 +309,32 @@ TEST(CommaListTest, SplitKeepsEscapedSeparatorsAndBlanks)
     EXPECT_EQ(util::trimListPiece(L"  cn=a\\  "), L"cn=a\\ ");
     EXPECT_EQ(util::trimListPiece(L"  cn=a\\\\  "), L"cn=a\\\\");
     EXPECT_EQ(util::trimListPiece(L"   "), L"");
+}
+
+std::wstring formatWide(const wchar_t* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::wstring result = util::formatWideV(format, arguments);
+    va_end(arguments);
+    return result;
+}
+
+TEST(FormatWideTest, PercentSTakesWideStrings)
+{
+    EXPECT_EQ(formatWide(L"%s=%d %c|%5s|%-3s|%%", L"cn", 7, L'x', L"ab", L"z"),
+              L"cn=7 x|   ab|z  |%");
+    EXPECT_EQ(formatWide(L"%ls %hs", L"wide", "narrow"), L"wide narrow");
+    EXPECT_EQ(formatWide(L"\u017Bak %s", L"\u00e9"), L"\u017Bak \u00e9");
+    EXPECT_EQ(formatWide(nullptr), L"");
+}
+
+TEST(FormatWideTest, GrowsForLongResultsAndGivesUpOnHugeOnes)
+{
+    const std::wstring fits(5000, L'b');
+    EXPECT_EQ(formatWide(L"<%s>", fits.c_str()), L"<" + fits + L">");
+    const std::wstring huge(std::size_t(1) << 20, L'a');
+    EXPECT_EQ(formatWide(L"%s", huge.c_str()), L"");
 }
 
 TEST(TrimCharsTest, UsesSeparateSets)

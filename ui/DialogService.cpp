@@ -15,9 +15,14 @@ QtDialogService& qtService()
     return service;
 }
 
+// "*.*" means every file on the desktop the filters were written for; here
+// it would hide names without a dot, so the Qt dialog gets "*" instead.
 QString joinFilters(const QStringList& filters)
 {
-    return filters.join(QStringLiteral(";;"));
+    QStringList patterns;
+    for (QString filter : filters)
+        patterns << filter.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+    return patterns.join(QStringLiteral(";;"));
 }
 
 } // namespace

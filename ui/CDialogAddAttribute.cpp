@@ -38,12 +38,6 @@ memorylib::gc_ptr<util::Log> log()
     return util::Log::getLog(L"ldapmodel");
 }
 
-QListWidgetItem* selectedItem(const QListWidget& list)
-{
-    const QList<QListWidgetItem*> selected = list.selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
-
 } // namespace
 
 CDialogAddAttribute::CDialogAddAttribute(const gc_ptr<ldapmodel::Model>& model, QWidget* parent)
@@ -65,20 +59,10 @@ CDialogAddAttribute::CDialogAddAttribute(const gc_ptr<ldapmodel::Model>& model, 
     classLayout->addWidget(m_pObjectClassList, 1, 0);
     classLayout->addWidget(m_pAttributeTypeList, 1, 1);
 
-    auto* syntaxGroup = new QGroupBox(QStringLiteral("Attribute Syntax"), this);
-    m_pOidEdit = new QLineEdit(syntaxGroup);
-    m_pDescriptionEdit = new QLineEdit(syntaxGroup);
-    m_pLengthEdit = new QLineEdit(syntaxGroup);
-    auto* syntaxLayout = new QGridLayout(syntaxGroup);
-    int row = 0;
-    for (auto [label, edit] : {std::pair{QStringLiteral("OID"), m_pOidEdit},
-                               std::pair{QStringLiteral("Description"), m_pDescriptionEdit},
-                               std::pair{QStringLiteral("Length"), m_pLengthEdit}}) {
-        edit->setReadOnly(true);
-        syntaxLayout->addWidget(new QLabel(label, syntaxGroup), row, 0);
-        syntaxLayout->addWidget(edit, row, 1);
-        ++row;
-    }
+    const ui::SyntaxFields syntax = ui::createSyntaxFields(this);
+    m_pOidEdit = syntax.oid;
+    m_pDescriptionEdit = syntax.description;
+    m_pLengthEdit = syntax.length;
 
     m_pValueCaption = new QLabel(QStringLiteral("First Value, for more, add in the active view"), this);
     m_pValueEdit = new QLineEdit(this);
@@ -107,7 +91,7 @@ CDialogAddAttribute::CDialogAddAttribute(const gc_ptr<ldapmodel::Model>& model, 
     buttons->addWidget(m_pCancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(classGroup, 1);
-    layout->addWidget(syntaxGroup);
+    layout->addWidget(syntax.group);
     layout->addLayout(valueLayout);
     layout->addLayout(buttons);
     resize(ui::dialogUnits(*this, 341, 224).expandedTo(sizeHint()));
@@ -115,11 +99,11 @@ CDialogAddAttribute::CDialogAddAttribute(const gc_ptr<ldapmodel::Model>& model, 
     // Selections, not the current item: a list taking the focus makes its
     // first line current without anyone choosing it.
     connect(m_pObjectClassList, &QListWidget::itemSelectionChanged, this, [this]() {
-        if (QListWidgetItem* item = selectedItem(*m_pObjectClassList))
+        if (QListWidgetItem* item = ui::firstSelectedItem(*m_pObjectClassList))
             selectObjectClass(item->text().toStdWString());
     });
     connect(m_pAttributeTypeList, &QListWidget::itemSelectionChanged, this, [this]() {
-        if (QListWidgetItem* item = selectedItem(*m_pAttributeTypeList))
+        if (QListWidgetItem* item = ui::firstSelectedItem(*m_pAttributeTypeList))
             selectAttributeType(item->text().toStdWString());
     });
     connect(m_pLoadButton, &QPushButton::clicked, this, [this]() { OnLoadBinaryValue(); });
@@ -256,7 +240,7 @@ void CDialogAddAttribute::accept()
         done(QDialog::Rejected);
         return;
     }
-    QListWidgetItem* selected = selectedItem(*m_pAttributeTypeList);
+    QListWidgetItem* selected = ui::firstSelectedItem(*m_pAttributeTypeList);
     m_strAttributeTypeName = selected != nullptr ? selected->text().toStdWString() : std::wstring();
     const bool typeChosen = !m_strAttributeTypeName.empty();
 

@@ -38,12 +38,6 @@ QStringList toStringList(const std::vector<std::wstring>& names)
     return list;
 }
 
-QListWidgetItem* selectedItem(const QListWidget& list)
-{
-    const QList<QListWidgetItem*> selected = list.selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
-
 } // namespace
 
 CDialogSchema::CDialogSchema(const gc_ptr<ldapmodel::LDAPSchema>& schema, QWidget* parent)
@@ -66,20 +60,10 @@ CDialogSchema::CDialogSchema(const gc_ptr<ldapmodel::LDAPSchema>& schema, QWidge
     classLayout->addWidget(m_pAttributeTypeList, 1, 1);
     classLayout->addWidget(m_pShowAllBox, 2, 1);
 
-    auto* syntaxGroup = new QGroupBox(QStringLiteral("Attribute Syntax"), this);
-    m_pOidEdit = new QLineEdit(syntaxGroup);
-    m_pDescriptionEdit = new QLineEdit(syntaxGroup);
-    m_pLengthEdit = new QLineEdit(syntaxGroup);
-    auto* syntaxLayout = new QGridLayout(syntaxGroup);
-    int row = 0;
-    for (auto [label, edit] : {std::pair{QStringLiteral("OID"), m_pOidEdit},
-                               std::pair{QStringLiteral("Description"), m_pDescriptionEdit},
-                               std::pair{QStringLiteral("Length"), m_pLengthEdit}}) {
-        edit->setReadOnly(true);
-        syntaxLayout->addWidget(new QLabel(label, syntaxGroup), row, 0);
-        syntaxLayout->addWidget(edit, row, 1);
-        ++row;
-    }
+    const ui::SyntaxFields syntax = ui::createSyntaxFields(this);
+    m_pOidEdit = syntax.oid;
+    m_pDescriptionEdit = syntax.description;
+    m_pLengthEdit = syntax.length;
 
     m_pCloseButton = new QPushButton(QStringLiteral("&Close"), this);
     m_pCloseButton->setDefault(true);
@@ -88,7 +72,7 @@ CDialogSchema::CDialogSchema(const gc_ptr<ldapmodel::LDAPSchema>& schema, QWidge
     buttons->addWidget(m_pCloseButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(classGroup, 1);
-    layout->addWidget(syntaxGroup);
+    layout->addWidget(syntax.group);
     layout->addLayout(buttons);
     resize(ui::dialogUnits(*this, 330, 260));
 
@@ -97,13 +81,13 @@ CDialogSchema::CDialogSchema(const gc_ptr<ldapmodel::LDAPSchema>& schema, QWidge
     // Selections, not the current item: a list taking the focus makes its
     // first line current without anyone choosing it.
     connect(m_pObjectClassList, &QListWidget::itemSelectionChanged, this, [this]() {
-        if (QListWidgetItem* item = selectedItem(*m_pObjectClassList))
+        if (QListWidgetItem* item = ui::firstSelectedItem(*m_pObjectClassList))
             selectObjectClass(item->text().toStdWString());
     });
     connect(m_pObjectClassList, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { selectObjectClass(item->text().toStdWString()); });
     connect(m_pAttributeTypeList, &QListWidget::itemSelectionChanged, this, [this]() {
-        if (QListWidgetItem* item = selectedItem(*m_pAttributeTypeList))
+        if (QListWidgetItem* item = ui::firstSelectedItem(*m_pAttributeTypeList))
             selectAttributeType(item->text().toStdWString());
     });
 

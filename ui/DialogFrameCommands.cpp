@@ -4,8 +4,15 @@
 #include "CMainFrame.h"
 
 #include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMetaObject>
 #include <QWidget>
+
+#include <utility>
 
 namespace ui {
 
@@ -44,6 +51,32 @@ QSize dialogUnits(const QWidget& widget, int width, int height)
     const int baseX = metrics.averageCharWidth();
     const int baseY = metrics.height();
     return QSize(width * baseX / 4, height * baseY / 8);
+}
+
+SyntaxFields createSyntaxFields(QWidget* parent)
+{
+    SyntaxFields fields;
+    fields.group = new QGroupBox(QStringLiteral("Attribute Syntax"), parent);
+    fields.oid = new QLineEdit(fields.group);
+    fields.description = new QLineEdit(fields.group);
+    fields.length = new QLineEdit(fields.group);
+    auto* layout = new QGridLayout(fields.group);
+    int row = 0;
+    for (auto [label, edit] : {std::pair{QStringLiteral("OID"), fields.oid},
+                               std::pair{QStringLiteral("Description"), fields.description},
+                               std::pair{QStringLiteral("Length"), fields.length}}) {
+        edit->setReadOnly(true);
+        layout->addWidget(new QLabel(label, fields.group), row, 0);
+        layout->addWidget(edit, row, 1);
+        ++row;
+    }
+    return fields;
+}
+
+QListWidgetItem* firstSelectedItem(const QListWidget& list)
+{
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
 }
 
 } // namespace ui

@@ -8,6 +8,10 @@
 #include <string>
 
 class CMainFrame;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
 class QObject;
 class QWidget;
 
@@ -46,5 +50,18 @@ int invokeIntSlot(QObject* object, const char* handlerName);
 
 // A size given in dialog units, in pixels for the widget's font.
 QSize dialogUnits(const QWidget& widget, int width, int height);
+
+// The "Attribute Syntax" group of the schema dialogs: read-only OID,
+// Description and Length fields under their labels.
+struct SyntaxFields {
+    QGroupBox* group;
+    QLineEdit* oid;
+    QLineEdit* description;
+    QLineEdit* length;
+};
+SyntaxFields createSyntaxFields(QWidget* parent);
+
+// The first selected item of list, or null.
+QListWidgetItem* firstSelectedItem(const QListWidget& list);
 
 } // namespace ui

@@ -4,6 +4,7 @@
 #include "Model.h"
 #include "ModelObserver.h"
 #include "ScriptedMessageBoxes.h"
+#include "TestFiles.h"
 #include "Util.h"
 
 #include <gtest/gtest.h>
@@ -19,36 +20,14 @@
 
 namespace {
 
+using dirtest::crlf;
+using dirtest::readFile;
+using dirtest::writeFile;
 using ldapmodel::LDAPAttributeValue;
 using ldapmodel::LDAPEntry;
 using ldapmodel::LDAPLdifFile;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
-
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-std::string crlf(const std::string& text)
-{
-    std::string result;
-    for (char c : text) {
-        if (c == '\n')
-            result += '\r';
-        result += c;
-    }
-    return result;
-}
 
 class CountingObserver : public ldapmodel::ModelObserver {
 public:

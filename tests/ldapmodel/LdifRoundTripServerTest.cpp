@@ -5,8 +5,10 @@
 #include "LDAPSchema.h"
 #include "LdapSession.h"
 #include "Model.h"
+#include "ModelTestSupport.h"
 #include "ScriptedMessageBoxes.h"
 #include "TestDirectoryServer.h"
+#include "TestFiles.h"
 #include "Util.h"
 
 #include <unistd.h>
@@ -23,68 +25,24 @@
 namespace {
 
 using dirtest::TestDirectoryServer;
+using dirtest::crlf;
+using dirtest::readFile;
+using dirtest::writeFile;
 using ldapmodel::LDAPEntry;
 using ldapmodel::LDAPLdifFile;
 using ldapmodel::LdapSession;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
+using modeltest::directoryOf;
 namespace sample = dirtest::sample;
 
 std::wstring wide(const std::string& text) { return util::fromUtf8(text); }
 
 TestDirectoryServer& shared() { return TestDirectoryServer::shared(); }
 
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
 std::string base64(const std::string& bytes)
 {
     return util::base64Encode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-}
-
-// The whole directory under the base as unfolded ldapsearch records, keyed
-// by their DN line.
-std::map<std::string, std::string> directoryOf(const TestDirectoryServer& server)
-{
-    std::string output;
-    EXPECT_TRUE(server.runLdapsearch({"-D", TestDirectoryServer::adminDn(), "-w", TestDirectoryServer::adminPassword(),
-                                      "-b", TestDirectoryServer::baseDn(), "(objectClass=*)"},
-                                     output))
-        << output;
-    std::map<std::string, std::string> records;
-    std::size_t start = 0;
-    while (start < output.size()) {
-        std::size_t end = output.find("\n\n", start);
-        if (end == std::string::npos)
-            end = output.size();
-        std::string record = output.substr(start, end - start);
-        if (!record.empty())
-            records[record.substr(0, record.find('\n'))] = record;
-        start = end + 2;
-    }
-    return records;
-}
-
-std::string crlf(const std::string& text)
-{
-    std::string result;
-    for (char c : text) {
-        if (c == '\n')
-            result += '\r';
-        result += c;
-    }
-    return result;
 }
 
 class LdifRoundTripServerTest : public testing::Test {

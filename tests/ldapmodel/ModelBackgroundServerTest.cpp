@@ -26,6 +26,7 @@ using ldapmodel::LDAPEntry;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
 using modeltest::RecordingObserver;
+using modeltest::serverDns;
 using modeltest::wide;
 namespace sample = dirtest::sample;
 
@@ -35,20 +36,6 @@ std::vector<std::wstring> sorted(std::vector<std::wstring> values)
 {
     std::sort(values.begin(), values.end());
     return values;
-}
-
-// The DNs one level below dn, read through a second connection.
-std::vector<std::wstring> serverChildren(const std::string& dn)
-{
-    std::string output;
-    EXPECT_TRUE(TestDirectoryServer::shared().runLdapsearch(
-        {"-D", TestDirectoryServer::adminDn(), "-w", TestDirectoryServer::adminPassword(), "-b", dn, "-s", "one",
-         "1.1"},
-        output));
-    std::vector<std::wstring> dns;
-    for (const std::string& child : TestDirectoryServer::ldifDns(output))
-        dns.push_back(wide(child));
-    return dns;
 }
 
 // Pid of the shared slapd, 0 when it is not running.
@@ -166,7 +153,8 @@ TEST_F(ModelBackgroundServerTest, ChildrenArriveThroughTheObserversOnTheWorker)
     const std::size_t count = sample::kPeopleChildCount;
     std::vector<std::wstring> found = tree->found();
     EXPECT_EQ(found.size(), count);
-    EXPECT_EQ(sorted(found), sorted(serverChildren(sample::kPeopleDn)));
+    EXPECT_EQ(sorted(found),
+              sorted(serverDns(TestDirectoryServer::shared(), sample::kPeopleDn, "one")));
     // One step per message: the entries and the final result, counted up.
     std::vector<int> counts = progress->stepCounts();
     ASSERT_EQ(counts.size(), count + 1);

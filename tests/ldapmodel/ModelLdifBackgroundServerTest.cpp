@@ -8,6 +8,7 @@
 #include "ModelTestSupport.h"
 #include "ScriptedMessageBoxes.h"
 #include "TestDirectoryServer.h"
+#include "TestFiles.h"
 #include "Util.h"
 
 #include <gtest/gtest.h>
@@ -27,29 +28,19 @@
 #include <vector>
 
 using dirtest::TestDirectoryServer;
+using dirtest::readFile;
+using dirtest::writeFile;
 using ldapmodel::LDAPEntry;
 using ldapmodel::LDAPLdifFile;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
 using modeltest::RecordingObserver;
+using modeltest::directoryOf;
+using modeltest::serverDns;
 using modeltest::wide;
 namespace sample = dirtest::sample;
 
 namespace {
-
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
 
 // DNs of the records of an LDIF file, read back.
 std::vector<std::wstring> fileDns(const std::filesystem::path& path)
@@ -63,44 +54,6 @@ std::vector<std::wstring> fileDns(const std::filesystem::path& path)
         return true;
     });
     return dns;
-}
-
-// DNs under base (scope one or sub), in the server's order.
-std::vector<std::wstring> serverDns(const TestDirectoryServer& server, const std::string& base,
-                                    const char* scope = "sub")
-{
-    std::string output;
-    EXPECT_TRUE(server.runLdapsearch({"-D", TestDirectoryServer::adminDn(), "-w", TestDirectoryServer::adminPassword(),
-                                      "-b", base, "-s", scope, "(objectclass=*)", "1.1"},
-                                     output))
-        << output;
-    std::vector<std::wstring> dns;
-    for (const std::string& dn : TestDirectoryServer::ldifDns(output))
-        dns.push_back(wide(dn));
-    return dns;
-}
-
-// The whole directory as unfolded ldapsearch records (user attributes),
-// keyed by their DN line.
-std::map<std::string, std::string> directoryOf(const TestDirectoryServer& server)
-{
-    std::string output;
-    EXPECT_TRUE(server.runLdapsearch({"-D", TestDirectoryServer::adminDn(), "-w", TestDirectoryServer::adminPassword(),
-                                      "-b", TestDirectoryServer::baseDn(), "(objectClass=*)"},
-                                     output))
-        << output;
-    std::map<std::string, std::string> records;
-    std::size_t start = 0;
-    while (start < output.size()) {
-        std::size_t end = output.find("\n\n", start);
-        if (end == std::string::npos)
-            end = output.size();
-        std::string record = output.substr(start, end - start);
-        if (!record.empty())
-            records[record.substr(0, record.find('\n'))] = record;
-        start = end + 2;
-    }
-    return records;
 }
 
 std::string deviceDn(const std::string& prefix, int n)

@@ -9,6 +9,7 @@
 #include "ModelTestSupport.h"
 #include "ScriptedMessageBoxes.h"
 #include "TestDirectoryServer.h"
+#include "TestFiles.h"
 #include "Util.h"
 
 #include <gtest/gtest.h>
@@ -23,22 +24,16 @@
 #include <vector>
 
 using dirtest::TestDirectoryServer;
+using dirtest::readFile;
 using ldapmodel::LDAPEntry;
 using ldapmodel::LDAPLdifFile;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
+using modeltest::serverDns;
 using modeltest::wide;
 namespace sample = dirtest::sample;
 
 namespace {
-
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // The entries of an LDIF file, read back record by record.
 std::vector<gc_ptr<LDAPEntry>> fileEntries(const std::filesystem::path& path)
@@ -60,21 +55,6 @@ std::vector<std::wstring> dnsOf(const std::vector<gc_ptr<LDAPEntry>>& entries)
     std::vector<std::wstring> dns;
     for (const gc_ptr<LDAPEntry>& entry : entries)
         dns.push_back(entry->getDN());
-    return dns;
-}
-
-// Every DN of the subtree, in the server's order, through a second connection.
-std::vector<std::wstring> serverSubtree(const std::string& base)
-{
-    std::string output;
-    EXPECT_TRUE(TestDirectoryServer::shared().runLdapsearch(
-        {"-D", TestDirectoryServer::adminDn(), "-w", TestDirectoryServer::adminPassword(), "-b", base,
-         "(objectclass=*)", "1.1"},
-        output))
-        << output;
-    std::vector<std::wstring> dns;
-    for (const std::string& dn : TestDirectoryServer::ldifDns(output))
-        dns.push_back(wide(dn));
     return dns;
 }
 
@@ -222,7 +202,7 @@ TEST_F(ModelLdifServerTest, SubtreeExportWritesEveryEntryWithOneBoxEach)
     boxes.queueAnswer(util::BoxAnswer::Cancel);
     ASSERT_EQ(model->exportLdif(path("dept.ldif"), true), 0);
 
-    const std::vector<std::wstring> expected = serverSubtree(sample::kDeptDn);
+    const std::vector<std::wstring> expected = serverDns(TestDirectoryServer::shared(), sample::kDeptDn);
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(sample::kDeptSubtreeCount));
     std::vector<gc_ptr<LDAPEntry>> entries = fileEntries(directory / "dept.ldif");
     EXPECT_EQ(dnsOf(entries), expected);
@@ -247,7 +227,7 @@ TEST_F(ModelLdifServerTest, SubtreeExportKeepsBinaryValuesAndNonAsciiDns)
     ASSERT_EQ(model->setActiveEntry(wide(sample::kPeopleDn)), 0);
     ASSERT_EQ(model->exportLdif(path("people.ldif"), true), 0);
 
-    const std::vector<std::wstring> expected = serverSubtree(sample::kPeopleDn);
+    const std::vector<std::wstring> expected = serverDns(TestDirectoryServer::shared(), sample::kPeopleDn);
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(sample::kPeopleChildCount + 1));
     std::vector<gc_ptr<LDAPEntry>> entries = fileEntries(directory / "people.ldif");
     ASSERT_EQ(dnsOf(entries), expected);
@@ -290,7 +270,7 @@ TEST_F(ModelLdifServerTest, SizeLimitIsReportedAndTheEntriesThatArrivedAreWritte
 
     std::vector<std::wstring> dns = dnsOf(fileEntries(directory / "limited.ldif"));
     ASSERT_EQ(dns.size(), 5u);
-    const std::vector<std::wstring> subtree = serverSubtree(sample::kPeopleDn);
+    const std::vector<std::wstring> subtree = serverDns(TestDirectoryServer::shared(), sample::kPeopleDn);
     const std::set<std::wstring> all(subtree.begin(), subtree.end());
     for (std::size_t i = 0; i < dns.size(); ++i) {
         EXPECT_EQ(all.count(dns[i]), 1u) << util::toUtf8(dns[i]);

@@ -7,8 +7,11 @@
 #include "TestDirectoryServer.h"
 #include "Util.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -154,6 +157,47 @@ inline std::vector<std::string> serverValues(const std::string& dn, const std::s
 {
     std::string ldif = dirtest::TestDirectoryServer::shared().entryLdif(dn, {attribute});
     return dirtest::TestDirectoryServer::ldifValues(ldif, attribute);
+}
+
+// DNs under base, scope "one" or "sub", in the server's order, through a
+// second connection.
+inline std::vector<std::wstring> serverDns(const dirtest::TestDirectoryServer& server,
+                                           const std::string& base, const char* scope = "sub")
+{
+    std::string output;
+    EXPECT_TRUE(server.runLdapsearch({"-D", dirtest::TestDirectoryServer::adminDn(), "-w",
+                                      dirtest::TestDirectoryServer::adminPassword(), "-b", base,
+                                      "-s", scope, "(objectclass=*)", "1.1"},
+                                     output))
+        << output;
+    std::vector<std::wstring> dns;
+    for (const std::string& dn : dirtest::TestDirectoryServer::ldifDns(output))
+        dns.push_back(wide(dn));
+    return dns;
+}
+
+// The whole directory under the base as unfolded ldapsearch records (user
+// attributes), keyed by their DN line.
+inline std::map<std::string, std::string> directoryOf(const dirtest::TestDirectoryServer& server)
+{
+    std::string output;
+    EXPECT_TRUE(server.runLdapsearch({"-D", dirtest::TestDirectoryServer::adminDn(), "-w",
+                                      dirtest::TestDirectoryServer::adminPassword(), "-b",
+                                      dirtest::TestDirectoryServer::baseDn(), "(objectClass=*)"},
+                                     output))
+        << output;
+    std::map<std::string, std::string> records;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find("\n\n", start);
+        if (end == std::string::npos)
+            end = output.size();
+        std::string record = output.substr(start, end - start);
+        if (!record.empty())
+            records[record.substr(0, record.find('\n'))] = record;
+        start = end + 2;
+    }
+    return records;
 }
 
 } // namespace modeltest

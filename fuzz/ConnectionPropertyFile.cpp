@@ -2,63 +2,20 @@
 // line fits the reader's limit, saving and loading again must give the same
 // values and the same bytes.
 #include "ConnectionPropertyFile.h"
+#include "FuzzFiles.h"
 #include "gc_ptr.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
+using fuzzfiles::directory;
+using fuzzfiles::readFile;
+using fuzzfiles::writeFile;
 using ldapmodel::ConnectionPropertyFile;
 using memorylib::gc_ptr;
 
 namespace {
-
-std::string g_directory;
-
-const std::string& directory()
-{
-    if (g_directory.empty()) {
-        char pattern[] = "/tmp/dirlook-fuzz-profile-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
-            std::abort();
-        g_directory = pattern;
-        std::atexit([] { std::filesystem::remove_all(g_directory); });
-    }
-    return g_directory;
-}
-
-void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size)
-{
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        std::abort();
-    std::size_t written = 0;
-    while (written < size) {
-        ssize_t count = ::write(fd, data + written, size - written);
-        if (count <= 0)
-            std::abort();
-        written += static_cast<std::size_t>(count);
-    }
-    ::close(fd);
-}
-
-std::string readFile(const std::string& path)
-{
-    std::string bytes;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        std::abort();
-    char buffer[4096];
-    ssize_t count;
-    while ((count = ::read(fd, buffer, sizeof buffer)) > 0)
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    ::close(fd);
-    return bytes;
-}
 
 std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -80,8 +37,8 @@ bool sameValues(const ConnectionPropertyFile& a, const ConnectionPropertyFile& b
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string input = directory() + "/input.connectionProperties";
-    const std::string output = directory() + "/output.connectionProperties";
+    const std::string input = directory("profile") + "/input.connectionProperties";
+    const std::string output = directory("profile") + "/output.connectionProperties";
     writeFile(input, data, size);
 
     gc_ptr<ConnectionPropertyFile> profile(new ConnectionPropertyFile(wide(input)));

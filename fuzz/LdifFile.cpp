@@ -3,6 +3,7 @@
 // to the error file. That file, read again, must give the same records:
 // the records of the input up to the first one that cannot be read, without
 // those that hold nothing but a version line.
+#include "FuzzFiles.h"
 #include "LDAPEntry.h"
 #include "LDAPLdifFile.h"
 #include "LdifRecordReader.h"
@@ -10,15 +11,13 @@
 #include "Model.h"
 #include "gc_ptr.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+using fuzzfiles::directory;
+using fuzzfiles::writeFile;
 using ldapmodel::LDAPEntry;
 using ldapmodel::LDAPLdifFile;
 using ldapmodel::LdifRecordReader;
@@ -31,35 +30,6 @@ class QuietBoxes : public util::MessageBoxService {
 public:
     util::BoxAnswer show(const util::MessageBoxRequest& request) override { return request.defaultButton; }
 };
-
-std::string g_directory;
-
-const std::string& directory()
-{
-    if (g_directory.empty()) {
-        char pattern[] = "/tmp/dirlook-fuzz-ldif-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
-            std::abort();
-        g_directory = pattern;
-        std::atexit([] { std::filesystem::remove_all(g_directory); });
-    }
-    return g_directory;
-}
-
-void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size)
-{
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        std::abort();
-    std::size_t written = 0;
-    while (written < size) {
-        ssize_t count = ::write(fd, data + written, size - written);
-        if (count <= 0)
-            std::abort();
-        written += static_cast<std::size_t>(count);
-    }
-    ::close(fd);
-}
 
 std::vector<std::string> recordsOf(const LDAPLdifFile& file)
 {
@@ -84,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return instance;
     }();
 
-    const std::string input = directory() + "/input.ldif";
-    const std::string errors = directory() + "/errors.ldif";
+    const std::string input = directory("ldif") + "/input.ldif";
+    const std::string errors = directory("ldif") + "/errors.ldif";
     writeFile(input, data, size);
     writeFile(errors, nullptr, 0);
 

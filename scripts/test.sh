@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Dirlook and runs every test: a normal
 # build, then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then the threaded tests under ThreadSanitizer.
+# then the threaded tests under ThreadSanitizer, then a short run of each
+# libFuzzer target.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -40,5 +41,24 @@ if [ ${#threaded[@]} -gt 0 ]; then
     build_and_test "$ROOT/build-tsan" \
     "-DCMAKE_BUILD_TYPE=Debug -DDIRLOOK_SANITIZE=thread -DDIRLOOK_BUILD_UI=OFF -DDIRLOOK_BUILD_BENCH=OFF" \
     "${threaded[*]}" -L threaded
+fi
+if command -v clang++ >/dev/null 2>&1; then
+  echo "== Fuzz targets (short smoke run each)"
+  cmake -S "$ROOT" -B "$ROOT/build-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+    -DDIRLOOK_BUILD_FUZZ=ON -DDIRLOOK_BUILD_UI=OFF -DDIRLOOK_BUILD_TESTS=OFF \
+    -DDIRLOOK_BUILD_BENCH=OFF -DDIRLOOK_SANITIZE=address,undefined
+  cmake --build "$ROOT/build-fuzz" -j "$JOBS"
+  for target in "$ROOT"/build-fuzz/fuzz/fuzz_*; do
+    [ -x "$target" ] || continue
+    corpus=$(mktemp -d)
+    echo "-- $(basename "$target")"
+    status=0
+    (cd "$corpus" && "$target" -max_total_time="${FUZZ_SECONDS:-15}" -print_final_stats=1 \
+      "$corpus" > "$corpus.log" 2>&1) || status=$?
+    grep -E "stat::number_of_executed_units|ERROR|SUMMARY" "$corpus.log" || true
+    [ "$status" -eq 0 ] || tail -40 "$corpus.log"
+    rm -rf "$corpus" "$corpus.log"
+    if [ "$status" -ne 0 ]; then echo "$(basename "$target") failed" >&2; exit 1; fi
+  done
 fi
 echo "All test runs passed."

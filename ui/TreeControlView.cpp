@@ -340,7 +340,7 @@ int TreeControlView::fetchChildren(const std::wstring& dn)
     if (QTreeWidgetItem* node = findNode(dn))
         collapseItem(node);
     Model& theModel = *model;
-    CProgressBar::runModal(this, theModel, [&theModel, &dn]() {
+    const int ended = CProgressBar::runModal(this, theModel, [&theModel, &dn]() {
         const int code = theModel.readChildren(dn);
         // Without a session the model never reports the end; close the
         // progress window here instead of leaving it open for good.
@@ -348,6 +348,12 @@ int TreeControlView::fetchChildren(const std::wstring& dn)
             theModel.progressFinished();
         return code;
     }, true);
+    // A node read to the end without children loses its expand button; one
+    // that gets children later (a refresh) shows it again.
+    if (QTreeWidgetItem* node = findNode(dn); node != nullptr && ended != CProgressBar::StopResult)
+        node->setChildIndicatorPolicy(node->childCount() == 0
+                                          ? QTreeWidgetItem::DontShowIndicatorWhenChildless
+                                          : QTreeWidgetItem::ShowIndicator);
     return result;
 }
 

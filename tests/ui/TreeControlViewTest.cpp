@@ -413,6 +413,23 @@ TEST_F(TreeControlViewServer, ClickingANodeOpensItOnceAndMakesItActive)
     EXPECT_TRUE(m_boxes.boxes().empty());
 }
 
+TEST_F(TreeControlViewServer, ANodeReadWithoutChildrenLosesItsExpandButton)
+{
+    QTreeWidgetItem* base = openBase();
+    ASSERT_NE(base, nullptr);
+    QTreeWidgetItem* reader = m_view.findNode(L"cn=reader," + kBase);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+
+    clickLabel(m_view, reader);
+    reader = m_view.findNode(L"cn=reader," + kBase);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->childCount(), 0);
+    EXPECT_EQ(reader->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    // A node with children keeps it.
+    EXPECT_EQ(m_view.findNode(kBase)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+}
+
 TEST_F(TreeControlViewServer, OpeningPeopleListsEveryChildOnce)
 {
     openBase();

@@ -12,6 +12,7 @@
 #include "CGridControl.h"
 #include "CListEntryAttributes.h"
 #include "CMainFrame.h"
+#include "MainFrameFixture.h"
 #include "Model.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedMessageBoxes.h"
@@ -37,6 +38,8 @@
 #include <string>
 #include <vector>
 
+using dirtest::deleteTree;
+using dirtest::ldapModify;
 using dirtest::ScriptedDialogs;
 using dirtest::ScriptedMessageBoxes;
 using dirtest::TestDirectoryServer;
@@ -65,25 +68,6 @@ bool writeBytes(const std::string& path, const std::string& bytes)
     return static_cast<bool>(out);
 }
 
-bool ldapModify(const std::string& ldif)
-{
-    std::string output;
-    const bool done = TestDirectoryServer::shared().runLdapmodify(ldif, output);
-    EXPECT_TRUE(done) << output;
-    return done;
-}
-
-bool deleteTree(const std::string& dn)
-{
-    std::string output;
-    const TestDirectoryServer& server = TestDirectoryServer::shared();
-    return TestDirectoryServer::runProcess({"ldapdelete", "-x", "-r", "-H", server.uri(), "-D",
-                                            TestDirectoryServer::adminDn(), "-w",
-                                            TestDirectoryServer::adminPassword(), dn},
-                                           "", output)
-           == 0;
-}
-
 std::vector<std::string> sorted(std::vector<std::string> values)
 {
     std::sort(values.begin(), values.end());
@@ -102,7 +86,7 @@ std::string entryCsn(const std::string& dn)
     return values.empty() ? std::string() : values.front();
 }
 
-class AttributeValueCommandsTest : public ::testing::Test {
+class AttributeValueCommandsTest : public dirtest::MainFrameFixture {
 protected:
     static void SetUpTestSuite()
     {
@@ -110,35 +94,12 @@ protected:
         ldapModify("dn: " + kScratch
                    + "\nchangetype: add\nobjectClass: organizationalUnit\nou: ValueCommands\n");
     }
-    static void TearDownTestSuite()
-    {
-        deleteTree(kScratch);
-        if (Model::instance().isConnected())
-            Model::instance().disconnect();
-    }
+    static void TearDownTestSuite() { tearDownScratch(kScratch); }
 
     void SetUp() override
     {
         ASSERT_TRUE(m_files.isValid());
-        m_model = Model::getInstance();
-        const TestDirectoryServer& server = TestDirectoryServer::shared();
-        m_model->setHost(wide(server.host()));
-        m_model->setPort(server.port());
-        m_model->setBaseDN(kBase);
-        m_model->setFilter(L"objectclass=*");
-        m_model->setBindDN(wide(TestDirectoryServer::adminDn()));
-        m_model->setPassword(wide(TestDirectoryServer::adminPassword()));
-        m_frame = std::make_unique<CMainFrame>();
-        m_frame->show();
-        ASSERT_EQ(m_model->connect(false), 0);
-    }
-
-    void TearDown() override
-    {
-        m_model->waitBackground();
-        m_model->disconnect();
-        m_frame.reset();
-        QCoreApplication::processEvents();
+        MainFrameFixture::SetUp();
     }
 
     std::string path(const char* name) const { return m_files.filePath(QString::fromLatin1(name)).toStdString(); }
@@ -154,25 +115,6 @@ protected:
                                + "\nsn: Tester\n" + extra));
         open(wide(dn));
         return dn;
-    }
-
-    void open(const std::wstring& dn)
-    {
-        std::vector<std::wstring> chain;
-        for (std::wstring current = dn;;) {
-            chain.insert(chain.begin(), current);
-            if (current == kBase)
-                break;
-            current = CMainFrame::parentDNOf(current);
-            ASSERT_FALSE(current.empty());
-        }
-        TreeControlView* tree = m_frame->getTreeView();
-        for (const std::wstring& step : chain) {
-            QTreeWidgetItem* node = tree->findNode(step);
-            ASSERT_NE(node, nullptr) << util::toUtf8(step);
-            tree->clickNode(node);
-        }
-        ASSERT_EQ(m_model->getActiveEntryDN(), dn);
     }
 
     CListEntryAttributes* record() const { return m_frame->getRecordView(); }
@@ -270,10 +212,8 @@ protected:
     }
 
     QTemporaryDir m_files;
-    memorylib::gc_ptr<Model> m_model;
     ScriptedMessageBoxes m_boxes;
     ScriptedDialogs m_dialogs;
-    std::unique_ptr<CMainFrame> m_frame;
 };
 
 // ---- add attribute ------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "CWizardCreateEntry.h"
 #include "CWizardCreateEntryClasses.h"
 #include "CWizardCreateEntryEdit.h"
+#include "MainFrameFixture.h"
 #include "Model.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedMessageBoxes.h"
@@ -40,6 +41,7 @@
 #include <string>
 #include <vector>
 
+using dirtest::deleteTree;
 using dirtest::ScriptedDialogs;
 using dirtest::ScriptedMessageBoxes;
 using dirtest::TestDirectoryServer;
@@ -64,81 +66,19 @@ bool addEntry(const std::string& dn, const std::string& body)
     return added;
 }
 
-bool deleteTree(const std::string& dn)
-{
-    std::string output;
-    const TestDirectoryServer& server = TestDirectoryServer::shared();
-    return TestDirectoryServer::runProcess({"ldapdelete", "-x", "-r", "-H", server.uri(), "-D",
-                                            TestDirectoryServer::adminDn(), "-w",
-                                            TestDirectoryServer::adminPassword(), dn},
-                                           "", output)
-           == 0;
-}
-
 std::string device(const std::string& cn)
 {
     return "objectClass: device\ncn: " + cn + "\n";
 }
 
-class EntryCommandsTest : public ::testing::Test {
+class EntryCommandsTest : public dirtest::MainFrameFixture {
 protected:
     static void SetUpTestSuite()
     {
         deleteTree(kScratch);
         addEntry(kScratch, "objectClass: organizationalUnit\nou: EntryCommands\n");
     }
-    static void TearDownTestSuite()
-    {
-        deleteTree(kScratch);
-        if (Model::instance().isConnected())
-            Model::instance().disconnect();
-    }
-
-    void SetUp() override
-    {
-        m_model = Model::getInstance();
-        const TestDirectoryServer& server = TestDirectoryServer::shared();
-        m_model->setHost(wide(server.host()));
-        m_model->setPort(server.port());
-        m_model->setBaseDN(kBase);
-        m_model->setFilter(L"objectclass=*");
-        m_model->setBindDN(wide(TestDirectoryServer::adminDn()));
-        m_model->setPassword(wide(TestDirectoryServer::adminPassword()));
-        m_frame = std::make_unique<CMainFrame>();
-        m_frame->show();
-        // Connecting fills the tree through the frame.
-        ASSERT_EQ(m_model->connect(false), 0);
-    }
-
-    void TearDown() override
-    {
-        m_model->waitBackground();
-        m_model->disconnect();
-        m_frame.reset();
-        QCoreApplication::processEvents();
-    }
-
-    TreeControlView* tree() const { return m_frame->getTreeView(); }
-
-    // Clicks the nodes from the base entry down to dn, opening each.
-    void open(const std::wstring& dn)
-    {
-        std::vector<std::wstring> chain;
-        for (std::wstring current = dn;;) {
-            chain.insert(chain.begin(), current);
-            if (current == kBase)
-                break;
-            const std::wstring parent = CMainFrame::parentDNOf(current);
-            ASSERT_FALSE(parent.empty());
-            current = parent;
-        }
-        for (const std::wstring& step : chain) {
-            QTreeWidgetItem* node = tree()->findNode(step);
-            ASSERT_NE(node, nullptr) << util::toUtf8(step);
-            tree()->clickNode(node);
-        }
-        ASSERT_EQ(m_model->getActiveEntryDN(), dn);
-    }
+    static void TearDownTestSuite() { tearDownScratch(kScratch); }
 
     QStringList childLabels(const std::string& dn) const
     {
@@ -179,10 +119,8 @@ protected:
         });
     }
 
-    memorylib::gc_ptr<Model> m_model;
     ScriptedMessageBoxes m_boxes;
     ScriptedDialogs m_dialogs;
-    std::unique_ptr<CMainFrame> m_frame;
 };
 
 // ---- rename ------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include "CMainFrame.h"
 #include "CProgressBar.h"
+#include "MainFrameFixture.h"
 #include "Model.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedMessageBoxes.h"
@@ -27,6 +28,8 @@
 #include <string>
 #include <vector>
 
+using dirtest::deleteTree;
+using dirtest::ldapModify;
 using dirtest::ScriptedDialogs;
 using dirtest::ScriptedMessageBoxes;
 using dirtest::TestDirectoryServer;
@@ -53,25 +56,6 @@ bool writeBytes(const std::string& path, const std::string& bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
     return static_cast<bool>(out);
-}
-
-bool ldapModify(const std::string& ldif)
-{
-    std::string output;
-    const bool done = TestDirectoryServer::shared().runLdapmodify(ldif, output);
-    EXPECT_TRUE(done) << output;
-    return done;
-}
-
-bool deleteTree(const std::string& dn)
-{
-    std::string output;
-    const TestDirectoryServer& server = TestDirectoryServer::shared();
-    return TestDirectoryServer::runProcess({"ldapdelete", "-x", "-r", "-H", server.uri(), "-D",
-                                            TestDirectoryServer::adminDn(), "-w",
-                                            TestDirectoryServer::adminPassword(), dn},
-                                           "", output)
-           == 0;
 }
 
 std::vector<std::string> sorted(std::vector<std::string> values)
@@ -104,7 +88,7 @@ int recordCount(const std::string& ldif)
     return count;
 }
 
-class LdifCommandsTest : public ::testing::Test {
+class LdifCommandsTest : public dirtest::MainFrameFixture {
 protected:
     static void SetUpTestSuite()
     {
@@ -119,57 +103,15 @@ protected:
                      "dn: ou=Sub," + kTree + "\nchangetype: add\nobjectClass: organizationalUnit\nou: Sub\n\n"
                      "dn: cn=c,ou=Sub," + kTree + "\nchangetype: add\nobjectClass: device\ncn: c\n");
     }
-    static void TearDownTestSuite()
-    {
-        deleteTree(kScratch);
-        if (Model::instance().isConnected())
-            Model::instance().disconnect();
-    }
+    static void TearDownTestSuite() { tearDownScratch(kScratch); }
 
     void SetUp() override
     {
         ASSERT_TRUE(m_files.isValid());
-        m_model = Model::getInstance();
-        const TestDirectoryServer& server = TestDirectoryServer::shared();
-        m_model->setHost(wide(server.host()));
-        m_model->setPort(server.port());
-        m_model->setBaseDN(kBase);
-        m_model->setFilter(L"objectclass=*");
-        m_model->setBindDN(wide(TestDirectoryServer::adminDn()));
-        m_model->setPassword(wide(TestDirectoryServer::adminPassword()));
-        m_frame = std::make_unique<CMainFrame>();
-        m_frame->show();
-        ASSERT_EQ(m_model->connect(false), 0);
-    }
-
-    void TearDown() override
-    {
-        m_model->waitBackground();
-        m_model->disconnect();
-        m_frame.reset();
-        QCoreApplication::processEvents();
+        MainFrameFixture::SetUp();
     }
 
     std::string path(const char* name) const { return m_files.filePath(QString::fromLatin1(name)).toStdString(); }
-    TreeControlView* tree() const { return m_frame->getTreeView(); }
-
-    void open(const std::wstring& dn)
-    {
-        std::vector<std::wstring> chain;
-        for (std::wstring current = dn;;) {
-            chain.insert(chain.begin(), current);
-            if (current == kBase)
-                break;
-            current = CMainFrame::parentDNOf(current);
-            ASSERT_FALSE(current.empty());
-        }
-        for (const std::wstring& step : chain) {
-            QTreeWidgetItem* node = tree()->findNode(step);
-            ASSERT_NE(node, nullptr) << util::toUtf8(step);
-            tree()->clickNode(node);
-        }
-        ASSERT_EQ(m_model->getActiveEntryDN(), dn);
-    }
 
     QStringList childLabels(const std::string& dn) const
     {
@@ -188,10 +130,8 @@ protected:
     }
 
     QTemporaryDir m_files;
-    memorylib::gc_ptr<Model> m_model;
     ScriptedMessageBoxes m_boxes;
     ScriptedDialogs m_dialogs;
-    std::unique_ptr<CMainFrame> m_frame;
 };
 
 const QStringList kFileTypes{QStringLiteral("Text Files (*.ldif)"), QStringLiteral("All Files (*.*)")};

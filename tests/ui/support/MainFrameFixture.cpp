@@ -1,0 +1,85 @@
+#include "MainFrameFixture.h"
+
+#include "TestDirectoryServer.h"
+#include "TreeControlView.h"
+#include "Util.h"
+
+#include <QCoreApplication>
+#include <QTreeWidgetItem>
+
+#include <vector>
+
+namespace dirtest {
+
+bool ldapModify(const std::string& ldif)
+{
+    std::string output;
+    const bool done = TestDirectoryServer::shared().runLdapmodify(ldif, output);
+    EXPECT_TRUE(done) << output;
+    return done;
+}
+
+bool deleteTree(const std::string& dn)
+{
+    std::string output;
+    const TestDirectoryServer& server = TestDirectoryServer::shared();
+    return TestDirectoryServer::runProcess({"ldapdelete", "-x", "-r", "-H", server.uri(), "-D",
+                                            TestDirectoryServer::adminDn(), "-w",
+                                            TestDirectoryServer::adminPassword(), dn},
+                                           "", output)
+           == 0;
+}
+
+void MainFrameFixture::tearDownScratch(const std::string& scratch)
+{
+    deleteTree(scratch);
+    if (ldapmodel::Model::instance().isConnected())
+        ldapmodel::Model::instance().disconnect();
+}
+
+void MainFrameFixture::SetUp()
+{
+    m_model = ldapmodel::Model::getInstance();
+    const TestDirectoryServer& server = TestDirectoryServer::shared();
+    m_model->setHost(util::fromUtf8(server.host()));
+    m_model->setPort(server.port());
+    m_model->setBaseDN(util::fromUtf8(sample::kBaseDn));
+    m_model->setFilter(L"objectclass=*");
+    m_model->setBindDN(util::fromUtf8(TestDirectoryServer::adminDn()));
+    m_model->setPassword(util::fromUtf8(TestDirectoryServer::adminPassword()));
+    m_frame = std::make_unique<CMainFrame>();
+    m_frame->show();
+    // Connecting fills the tree through the frame.
+    ASSERT_EQ(m_model->connect(false), 0);
+}
+
+void MainFrameFixture::TearDown()
+{
+    m_model->waitBackground();
+    m_model->disconnect();
+    m_frame.reset();
+    QCoreApplication::processEvents();
+}
+
+TreeControlView* MainFrameFixture::tree() const { return m_frame->getTreeView(); }
+
+void MainFrameFixture::open(const std::wstring& dn)
+{
+    const std::wstring base = util::fromUtf8(sample::kBaseDn);
+    std::vector<std::wstring> chain;
+    for (std::wstring current = dn;;) {
+        chain.insert(chain.begin(), current);
+        if (current == base)
+            break;
+        current = CMainFrame::parentDNOf(current);
+        ASSERT_FALSE(current.empty());
+    }
+    for (const std::wstring& step : chain) {
+        QTreeWidgetItem* node = tree()->findNode(step);
+        ASSERT_NE(node, nullptr) << util::toUtf8(step);
+        tree()->clickNode(node);
+    }
+    ASSERT_EQ(m_model->getActiveEntryDN(), dn);
+}
+
+} // namespace dirtest

@@ -8,6 +8,7 @@
 #include "CListEntryStructuralAttributes.h"
 #include "CMainFrame.h"
 #include "LDAPEntry.h"
+#include "MenuProbe.h"
 #include "Model.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedMessageBoxes.h"
@@ -28,6 +29,8 @@
 #include <utility>
 #include <vector>
 
+using dirtest::MenuProbe;
+using dirtest::rightClick;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
 
@@ -94,52 +97,6 @@ std::string adminSearch(const std::string& dn, const std::vector<std::string>& a
     std::string output;
     EXPECT_TRUE(dirtest::TestDirectoryServer::shared().runLdapsearch(args, output)) << output;
     return output;
-}
-
-// Watches for the next popup menu, records it and closes it, triggering the
-// item of the given text first when asked.
-class MenuProbe {
-public:
-    explicit MenuProbe(const QString& trigger = QString()) : m_trigger(trigger)
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this]() { poll(); });
-        m_timer.start(5);
-    }
-
-    bool shown = false;
-    QString title;
-    QStringList texts;  // "-" for a separator
-    QStringList keys;   // portable text of each item's shortcut
-
-private:
-    void poll()
-    {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr)
-            return;
-        m_timer.stop();
-        shown = true;
-        title = menu->title();
-        QAction* chosen = nullptr;
-        for (QAction* action : menu->actions()) {
-            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-            keys << action->shortcut().toString(QKeySequence::PortableText);
-            if (!m_trigger.isEmpty() && action->text() == m_trigger)
-                chosen = action;
-        }
-        menu->close();
-        if (chosen != nullptr)
-            chosen->trigger();
-    }
-
-    QString m_trigger;
-    QTimer m_timer;
-};
-
-void rightClick(QWidget* viewport, const QPoint& position)
-{
-    QContextMenuEvent event(QContextMenuEvent::Mouse, position, viewport->mapToGlobal(position));
-    QApplication::sendEvent(viewport, &event);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "CListEntryStructuralAttributes.h"
 #include "CMainFrame.h"
 #include "LDAPEntry.h"
+#include "MainFrameFixture.h"
 #include "MenuProbe.h"
 #include "Model.h"
 #include "ScriptedDialogs.h"
@@ -260,12 +261,7 @@ protected:
     void SetUp() override
     {
         m_pModel = Model::getInstance();
-        auto& server = dirtest::TestDirectoryServer::shared();
-        m_pModel->setHost(util::fromUtf8(server.host()));
-        m_pModel->setPort(server.port());
-        m_pModel->setBaseDN(kBase);
-        m_pModel->setBindDN(util::fromUtf8(dirtest::TestDirectoryServer::adminDn()));
-        m_pModel->setPassword(util::fromUtf8(dirtest::TestDirectoryServer::adminPassword()));
+        dirtest::useTestServerAsAdmin(*m_pModel);
         m_pFrame = std::make_unique<CMainFrame>();
         m_pFrame->show();
         m_pFrame->activateWindow();

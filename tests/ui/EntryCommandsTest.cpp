@@ -80,16 +80,6 @@ protected:
     }
     static void TearDownTestSuite() { tearDownScratch(kScratch); }
 
-    QStringList childLabels(const std::string& dn) const
-    {
-        QStringList labels;
-        if (QTreeWidgetItem* node = tree()->findNode(wide(dn))) {
-            for (int i = 0; i < node->childCount(); ++i)
-                labels << node->child(i)->text(0);
-        }
-        return labels;
-    }
-
     QStringList recordValues(const QString& name) const
     {
         QStringList values;

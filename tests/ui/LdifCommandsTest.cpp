@@ -113,16 +113,6 @@ protected:
 
     std::string path(const char* name) const { return m_files.filePath(QString::fromLatin1(name)).toStdString(); }
 
-    QStringList childLabels(const std::string& dn) const
-    {
-        QStringList labels;
-        if (QTreeWidgetItem* node = tree()->findNode(wide(dn))) {
-            for (int i = 0; i < node->childCount(); ++i)
-                labels << node->child(i)->text(0);
-        }
-        return labels;
-    }
-
     int progressWindows() const
     {
         const auto& run = m_dialogs.dialogClasses();

@@ -4,6 +4,7 @@
 #include "CListEntryAttributes.h"
 #include "CMainFrame.h"
 #include "CProgressBar.h"
+#include "MainFrameFixture.h"
 #include "MenuProbe.h"
 #include "Model.h"
 #include "ScriptedDialogs.h"
@@ -294,12 +295,7 @@ protected:
     void SetUp() override
     {
         m_pModel = Model::getInstance();
-        auto& server = dirtest::TestDirectoryServer::shared();
-        m_pModel->setHost(util::fromUtf8(server.host()));
-        m_pModel->setPort(server.port());
-        m_pModel->setBaseDN(kBase);
-        m_pModel->setBindDN(util::fromUtf8(dirtest::TestDirectoryServer::adminDn()));
-        m_pModel->setPassword(util::fromUtf8(dirtest::TestDirectoryServer::adminPassword()));
+        dirtest::useTestServerAsAdmin(*m_pModel);
         ASSERT_EQ(m_pModel->connect(false), 0);
 
         m_view.resize(500, 900);

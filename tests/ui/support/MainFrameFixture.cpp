@@ -30,6 +30,16 @@ bool deleteTree(const std::string& dn)
            == 0;
 }
 
+void useTestServerAsAdmin(ldapmodel::Model& model)
+{
+    const TestDirectoryServer& server = TestDirectoryServer::shared();
+    model.setHost(util::fromUtf8(server.host()));
+    model.setPort(server.port());
+    model.setBaseDN(util::fromUtf8(sample::kBaseDn));
+    model.setBindDN(util::fromUtf8(TestDirectoryServer::adminDn()));
+    model.setPassword(util::fromUtf8(TestDirectoryServer::adminPassword()));
+}
+
 void MainFrameFixture::tearDownScratch(const std::string& scratch)
 {
     deleteTree(scratch);
@@ -40,13 +50,8 @@ void MainFrameFixture::tearDownScratch(const std::string& scratch)
 void MainFrameFixture::SetUp()
 {
     m_model = ldapmodel::Model::getInstance();
-    const TestDirectoryServer& server = TestDirectoryServer::shared();
-    m_model->setHost(util::fromUtf8(server.host()));
-    m_model->setPort(server.port());
-    m_model->setBaseDN(util::fromUtf8(sample::kBaseDn));
+    useTestServerAsAdmin(*m_model);
     m_model->setFilter(L"objectclass=*");
-    m_model->setBindDN(util::fromUtf8(TestDirectoryServer::adminDn()));
-    m_model->setPassword(util::fromUtf8(TestDirectoryServer::adminPassword()));
     m_frame = std::make_unique<CMainFrame>();
     m_frame->show();
     // Connecting fills the tree through the frame.
@@ -80,6 +85,16 @@ void MainFrameFixture::open(const std::wstring& dn)
         tree()->clickNode(node);
     }
     ASSERT_EQ(m_model->getActiveEntryDN(), dn);
+}
+
+QStringList MainFrameFixture::childLabels(const std::string& dn) const
+{
+    QStringList labels;
+    if (QTreeWidgetItem* node = tree()->findNode(util::fromUtf8(dn))) {
+        for (int i = 0; i < node->childCount(); ++i)
+            labels << node->child(i)->text(0);
+    }
+    return labels;
 }
 
 } // namespace dirtest

@@ -8,6 +8,8 @@
 #include "Model.h"
 #include "gc_ptr.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,6 +23,9 @@ namespace dirtest {
 bool ldapModify(const std::string& ldif);
 // Deletes dn and everything below it; false when there is nothing to delete.
 bool deleteTree(const std::string& dn);
+// Points model at the shared test server's base entry with the
+// administrator bind.
+void useTestServerAsAdmin(ldapmodel::Model& model);
 
 class MainFrameFixture : public ::testing::Test {
 protected:
@@ -35,6 +40,8 @@ protected:
     TreeControlView* tree() const;
     // Clicks the nodes from the base entry down to dn, opening each.
     void open(const std::wstring& dn);
+    // The labels of the tree's children of dn; empty when it has no node.
+    QStringList childLabels(const std::string& dn) const;
 
     memorylib::gc_ptr<ldapmodel::Model> m_model;
     std::unique_ptr<CMainFrame> m_frame;

@@ -18,6 +18,7 @@
 #include "ScriptedMessageBoxes.h"
 #include "TestDirectoryServer.h"
 #include "TreeControlView.h"
+#include "UiTestSupport.h"
 #include "Util.h"
 
 #include <QApplication>
@@ -203,13 +204,7 @@ protected:
         });
     }
 
-    std::vector<std::wstring> boxTexts() const
-    {
-        std::vector<std::wstring> texts;
-        for (const auto& box : m_boxes.boxes())
-            texts.push_back(box.text);
-        return texts;
-    }
+    std::vector<std::wstring> boxTexts() const { return dirtest::boxTexts(m_boxes); }
 
     QTemporaryDir m_files;
     ScriptedMessageBoxes m_boxes;

@@ -66,13 +66,7 @@ protected:
         chooser.getList()->setCurrentItem(items.first());
     }
 
-    std::vector<std::wstring> boxTexts() const
-    {
-        std::vector<std::wstring> texts;
-        for (const auto& box : m_boxes.boxes())
-            texts.push_back(box.text);
-        return texts;
-    }
+    std::vector<std::wstring> boxTexts() const { return dirtest::boxTexts(m_boxes); }
 
     std::unique_ptr<dirtest::TempWorkDir> m_workDir;
     ScriptedMessageBoxes m_boxes;

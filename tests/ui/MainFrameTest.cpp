@@ -116,13 +116,7 @@ protected:
         return dirtest::columnTexts(*m_frame->getTreeView(), 0);
     }
 
-    std::vector<std::wstring> boxTexts() const
-    {
-        std::vector<std::wstring> texts;
-        for (const auto& box : m_boxes.boxes())
-            texts.push_back(box.text);
-        return texts;
-    }
+    std::vector<std::wstring> boxTexts() const { return dirtest::boxTexts(m_boxes); }
 
     std::unique_ptr<dirtest::TempWorkDir> m_workDir;
     ScriptedMessageBoxes m_boxes;

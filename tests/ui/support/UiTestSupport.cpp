@@ -3,6 +3,7 @@
 #include "ConnectionPropertyFile.h"
 #include "Directories.h"
 #include "gc_ptr.h"
+#include "ScriptedMessageBoxes.h"
 #include "TestDirectoryServer.h"
 #include "Util.h"
 
@@ -108,6 +109,14 @@ QStringList columnTexts(const QAbstractItemView& view, int column)
     const QAbstractItemModel* model = view.model();
     for (int row = 0; row < model->rowCount(); ++row)
         texts << model->index(row, column).data().toString();
+    return texts;
+}
+
+std::vector<std::wstring> boxTexts(const ScriptedMessageBoxes& boxes)
+{
+    std::vector<std::wstring> texts;
+    for (const auto& box : boxes.boxes())
+        texts.push_back(box.text);
     return texts;
 }
 

@@ -8,10 +8,13 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 class QAbstractItemView;
 
 namespace dirtest {
+
+class ScriptedMessageBoxes;
 
 // A fresh directory under $TMPDIR made the working directory, with
 // "connections" and "Help" below it; the program's directories are derived
@@ -53,6 +56,9 @@ Profile adminProfile(const std::wstring& name);
 
 // The texts of one column of a list or tree view, top level rows in order.
 QStringList columnTexts(const QAbstractItemView& view, int column);
+
+// The texts of the message boxes shown so far, in order.
+std::vector<std::wstring> boxTexts(const ScriptedMessageBoxes& boxes);
 
 } // namespace dirtest
 

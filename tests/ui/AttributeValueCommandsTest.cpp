@@ -32,18 +32,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 using dirtest::deleteTree;
 using dirtest::ldapModify;
+using dirtest::readBytes;
 using dirtest::ScriptedDialogs;
 using dirtest::ScriptedMessageBoxes;
+using dirtest::sorted;
 using dirtest::TestDirectoryServer;
+using dirtest::writeBytes;
 using ldapmodel::Model;
 using util::BoxAnswer;
 using util::BoxButtons;
@@ -55,25 +56,6 @@ const std::wstring kBase = L"dc=example,dc=com";
 const QString kNotice = QStringLiteral("Binary value. Use \"Modify-Save\" to save to file");
 
 std::wstring wide(const std::string& utf8) { return util::fromUtf8(utf8); }
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-std::vector<std::string> sorted(std::vector<std::string> values)
-{
-    std::sort(values.begin(), values.end());
-    return values;
-}
 
 std::vector<std::string> serverValues(const std::string& dn, const std::string& attribute)
 {

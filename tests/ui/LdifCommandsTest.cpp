@@ -10,6 +10,7 @@
 #include "ScriptedMessageBoxes.h"
 #include "TestDirectoryServer.h"
 #include "TreeControlView.h"
+#include "UiTestSupport.h"
 #include "Util.h"
 
 #include <QApplication>
@@ -21,8 +22,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -30,9 +29,12 @@
 
 using dirtest::deleteTree;
 using dirtest::ldapModify;
+using dirtest::readBytes;
 using dirtest::ScriptedDialogs;
 using dirtest::ScriptedMessageBoxes;
+using dirtest::sorted;
 using dirtest::TestDirectoryServer;
+using dirtest::writeBytes;
 using ldapmodel::Model;
 using util::BoxAnswer;
 
@@ -44,25 +46,6 @@ const std::wstring kBase = L"dc=example,dc=com";
 
 std::wstring wide(const std::string& utf8) { return util::fromUtf8(utf8); }
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return static_cast<bool>(out);
-}
-
-std::vector<std::string> sorted(std::vector<std::string> values)
-{
-    std::sort(values.begin(), values.end());
-    return values;
-}
 
 // The DNs of the subtree below base, through the second connection.
 std::vector<std::string> subtreeDns(const std::string& base)

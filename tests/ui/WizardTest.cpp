@@ -16,6 +16,7 @@
 #include "ScriptedDialogs.h"
 #include "ScriptedMessageBoxes.h"
 #include "TestDirectoryServer.h"
+#include "UiTestSupport.h"
 #include "Util.h"
 
 #include <QAbstractButton>
@@ -35,6 +36,7 @@
 #include <utility>
 #include <vector>
 
+using dirtest::sorted;
 using dirtest::TestDirectoryServer;
 using ldapmodel::LDAPAttribute;
 using ldapmodel::LDAPObjectClass;
@@ -86,12 +88,6 @@ int rowOf(const CGridControl& list, const QString& name)
             return row;
     }
     return -1;
-}
-
-std::vector<std::string> sorted(std::vector<std::string> values)
-{
-    std::sort(values.begin(), values.end());
-    return values;
 }
 
 class WizardTest : public ::testing::Test {

@@ -11,7 +11,10 @@
 #include <QAbstractItemView>
 #include <QDir>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,6 +121,25 @@ std::vector<std::wstring> boxTexts(const ScriptedMessageBoxes& boxes)
     for (const auto& box : boxes.boxes())
         texts.push_back(box.text);
     return texts;
+}
+
+std::string readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::vector<std::string> sorted(std::vector<std::string> values)
+{
+    std::sort(values.begin(), values.end());
+    return values;
 }
 
 } // namespace dirtest

@@ -51,6 +51,11 @@ bool writeProfile(const std::string& directory, const Profile& profile);
 // Reads directory/<name>.connectionProperties; false when it can't.
 bool readProfile(const std::string& directory, const std::wstring& name, Profile& profile);
 bool fileExists(const std::string& path);
+// The whole content of a file; empty when it can't be read.
+std::string readBytes(const std::string& path);
+// Replaces the content of a file; false when it can't be written.
+bool writeBytes(const std::string& path, const std::string& bytes);
+std::vector<std::string> sorted(std::vector<std::string> values);
 // A profile of the shared test server, bound as its administrator.
 Profile adminProfile(const std::wstring& name);
 

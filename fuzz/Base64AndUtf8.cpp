@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes through Base64 decoding and the text conversions.
-#include "MessageBox.h"
-#include "Util.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Loads arbitrary bytes as a profile file. When the load succeeds and every
 // line fits the reader's limit, saving and loading again must give the same
 // values and the same bytes.
-#include "ConnectionPropertyFile.h"
+#include "profiles/ConnectionPropertyFile.h"
 #include "FuzzFiles.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
 
 #include <cstdint>
 #include <cstdlib>

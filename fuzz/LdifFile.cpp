@@ -4,12 +4,12 @@
 // the records of the input up to the first one that cannot be read, without
 // those that hold nothing but a version line.
 #include "FuzzFiles.h"
-#include "LDAPEntry.h"
-#include "LDAPLdifFile.h"
-#include "LdifRecordReader.h"
-#include "MessageBox.h"
-#include "Model.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "ldif/LDAPLdifFile.h"
+#include "ldif/LdifRecordReader.h"
+#include "model/Model.h"
+#include "records/LDAPEntry.h"
+#include "utilities/MessageBox.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,11 +1,11 @@
 // Reads arbitrary bytes as one LDIF record. When the record reads and its
 // attribute names are printable ASCII, writing the entry (at a width taken from
 // the first byte) and reading that text again must give the same entry.
-#include "LDAPEntry.h"
-#include "LdifRecordReader.h"
-#include "LdifRecordWriter.h"
-#include "MessageBox.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "ldif/LdifRecordReader.h"
+#include "ldif/LdifRecordWriter.h"
+#include "records/LDAPEntry.h"
+#include "utilities/MessageBox.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // libFuzzer target: the schema description parsers over arbitrary text, the
 // ASCII byte forms against the wide forms, and the list primitive against a
 // plain transcription of its rules.
-#include "LDAPSchemaStrategyParser.h"
+#include "schema/LDAPSchemaStrategyParser.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -32,9 +32,9 @@ ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
   "-DCMAKE_BUILD_TYPE=Debug -DDIRLOOK_SANITIZE=address,undefined -DDIRLOOK_BUILD_BENCH=OFF" ""
 
 threaded=()
-for source in "$ROOT"/tests/*/*BackgroundServerTest.cpp; do
-  [ -e "$source" ] && threaded+=("$(basename "$source" .cpp)")
-done
+while IFS= read -r source; do
+  threaded+=("$(basename "$source" .cpp)")
+done < <(find "$ROOT/tests" -name '*BackgroundServerTest.cpp' | sort)
 if [ ${#threaded[@]} -gt 0 ]; then
   echo "== ThreadSanitizer (threaded tests)"
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \

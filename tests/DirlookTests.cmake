@@ -1,10 +1,10 @@
-# Every tests/<dir>/<Name>Test.cpp becomes one test program, run whole by
+# Every tests/<dir>/<folder>/<Name>Test.cpp becomes one test program, run whole by
 # CTest (so a server test program starts its directory server once).
 # <Name>ServerTest.cpp is labelled "server" and gets the test directory
 # server; <Name>BackgroundServerTest.cpp also "threaded" (run under
 # ThreadSanitizer); everything else is labelled "unit".
 function(dirlook_add_tests dir library)
-  file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*Test.cpp)
+  file(GLOB_RECURSE test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*Test.cpp)
   foreach(source ${test_sources})
     get_filename_component(name ${source} NAME_WE)
     add_executable(${name} ${source})

@@ -1,13 +1,13 @@
 // Dirlook: start-up and the message loop.
 
-#include "CMainFrame.h"
-#include "CommandIcons.h"
-#include "Directories.h"
-#include "FaultGuard.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "QtMessageBoxService.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "frame/CMainFrame.h"
+#include "logging/Log.h"
+#include "profiles/Directories.h"
+#include "services/CommandIcons.h"
+#include "services/QtMessageBoxService.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
 
 #include <QApplication>
 

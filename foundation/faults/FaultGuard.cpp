@@ -1,6 +1,6 @@
-#include "FaultGuard.h"
+#include "faults/FaultGuard.h"
 
-#include "FaultReport.h"
+#include "faults/FaultReport.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "Log.h"
+#include "logging/Log.h"
 
-#include "Util.h"
+#include "utilities/Util.h"
 
 #include <chrono>
 #include <cstdarg>

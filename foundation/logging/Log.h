@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LogData.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "logging/LogData.h"
 
 #include <fstream>
 #include <mutex>

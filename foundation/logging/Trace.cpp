@@ -1,6 +1,6 @@
-#include "Trace.h"
+#include "logging/Trace.h"
 
-#include "FaultReport.h"
+#include "faults/FaultReport.h"
 
 #include <deque>
 

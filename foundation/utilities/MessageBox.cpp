@@ -1,6 +1,6 @@
-#include "MessageBox.h"
+#include "utilities/MessageBox.h"
 
-#include "Util.h"
+#include "utilities/Util.h"
 
 #include <atomic>
 #include <cstdio>

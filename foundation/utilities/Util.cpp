@@ -1,8 +1,8 @@
-#include "Util.h"
+#include "utilities/Util.h"
 
-#include "FaultReport.h"
-#include "MessageBox.h"
-#include "Trace.h"
+#include "faults/FaultReport.h"
+#include "logging/Trace.h"
+#include "utilities/MessageBox.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,12 +1,12 @@
-#include "LDAPLdifFile.h"
+#include "ldif/LDAPLdifFile.h"
 
-#include "FaultGuard.h"
-#include "LdifRecordReader.h"
-#include "LdifRecordWriter.h"
-#include "Log.h"
-#include "Model.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "ldif/LdifRecordReader.h"
+#include "ldif/LdifRecordWriter.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "model/Model.h"
+#include "utilities/Util.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "LDAPEntry.h"
-#include "RefCount.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "handles/RefCount.h"
+#include "records/LDAPEntry.h"
 
 #include <functional>
 #include <string>

@@ -1,10 +1,10 @@
-#include "LdifRecordReader.h"
+#include "ldif/LdifRecordReader.h"
 
-#include "FaultGuard.h"
-#include "LDAPAttributeValue.h"
-#include "LDAPEntry.h"
-#include "MessageBox.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "records/LDAPAttributeValue.h"
+#include "records/LDAPEntry.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
-#include "LdifRecordWriter.h"
+#include "ldif/LdifRecordWriter.h"
 
-#include "LDAPAttribute.h"
-#include "LDAPAttributeValue.h"
-#include "LDAPEntry.h"
-#include "Util.h"
-#include "ValueKind.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPAttributeValue.h"
+#include "records/LDAPEntry.h"
+#include "schema/ValueKind.h"
+#include "utilities/Util.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "BackgroundState.h"
+#include "model/BackgroundState.h"
 
 #include <utility>
 

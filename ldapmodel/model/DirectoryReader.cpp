@@ -1,7 +1,7 @@
-#include "DirectoryReader.h"
+#include "model/DirectoryReader.h"
 
-#include "LdapErrorReport.h"
-#include "LdapSession.h"
+#include "session/LdapErrorReport.h"
+#include "session/LdapSession.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "BackgroundState.h"
-#include "LDAPAttributeValue.h"
-#include "LDAPEntry.h"
-#include "ModelObservable.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "model/BackgroundState.h"
+#include "model/ModelObservable.h"
+#include "records/LDAPAttributeValue.h"
+#include "records/LDAPEntry.h"
 
 #include <atomic>
 #include <functional>

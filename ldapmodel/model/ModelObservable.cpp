@@ -1,4 +1,4 @@
-#include "ModelObservable.h"
+#include "model/ModelObservable.h"
 
 namespace ldapmodel {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ModelObserver.h"
-#include "RefCount.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "handles/RefCount.h"
+#include "model/ModelObserver.h"
 
 #include <mutex>
 #include <vector>

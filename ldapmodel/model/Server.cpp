@@ -1,11 +1,11 @@
-#include "Server.h"
+#include "model/Server.h"
 
-#include "DirectoryReader.h"
-#include "FaultGuard.h"
-#include "LdapSession.h"
-#include "Log.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "model/DirectoryReader.h"
+#include "session/LdapSession.h"
+#include "utilities/Util.h"
 
 #include <memory>
 #include <utility>

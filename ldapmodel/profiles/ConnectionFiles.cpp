@@ -1,11 +1,11 @@
-#include "ConnectionFiles.h"
+#include "profiles/ConnectionFiles.h"
 
-#include "Directories.h"
-#include "FaultGuard.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "profiles/Directories.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ConnectionPropertyFile.h"
-#include "RefCount.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "handles/RefCount.h"
+#include "profiles/ConnectionPropertyFile.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "ConnectionPropertyFile.h"
+#include "profiles/ConnectionPropertyFile.h"
 
-#include "FaultGuard.h"
-#include "Log.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "utilities/Util.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,10 +1,10 @@
-#include "Directories.h"
+#include "profiles/Directories.h"
 
-#include "FaultGuard.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
-#include "LDAPAttribute.h"
+#include "records/LDAPAttribute.h"
 
-#include "FaultGuard.h"
-#include "LdifRecordWriter.h"
-#include "ValueKind.h"
+#include "faults/FaultGuard.h"
+#include "ldif/LdifRecordWriter.h"
+#include "schema/ValueKind.h"
 
 namespace ldapmodel {
 

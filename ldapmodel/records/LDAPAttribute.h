@@ -1,8 +1,8 @@
 #pragma once
 
-#include "LDAPAttributeValue.h"
-#include "RefCount.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "handles/RefCount.h"
+#include "records/LDAPAttributeValue.h"
 
 #include <cstdint>
 #include <string>

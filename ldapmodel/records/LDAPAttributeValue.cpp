@@ -1,10 +1,10 @@
-#include "LDAPAttributeValue.h"
+#include "records/LDAPAttributeValue.h"
 
-#include "FaultGuard.h"
-#include "LdifRecordWriter.h"
-#include "MessageBox.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "ldif/LdifRecordWriter.h"
+#include "logging/Trace.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
 
 #include <lber.h>
 

@@ -1,14 +1,14 @@
-#include "LDAPEntry.h"
+#include "records/LDAPEntry.h"
 
-#include "FaultGuard.h"
-#include "LdapErrorReport.h"
-#include "LdapSession.h"
-#include "LdifRecordReader.h"
-#include "LdifRecordWriter.h"
-#include "Log.h"
-#include "Trace.h"
-#include "Util.h"
-#include "ValueKind.h"
+#include "faults/FaultGuard.h"
+#include "ldif/LdifRecordReader.h"
+#include "ldif/LdifRecordWriter.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "schema/ValueKind.h"
+#include "session/LdapErrorReport.h"
+#include "session/LdapSession.h"
+#include "utilities/Util.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "LDAPAttribute.h"
-#include "LDAPAttributeValue.h"
-#include "RefCount.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "handles/RefCount.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPAttributeValue.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "LDAPAttributeType.h"
+#include "schema/LDAPAttributeType.h"
 
 namespace ldapmodel {
 

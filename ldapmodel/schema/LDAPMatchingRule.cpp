@@ -1,4 +1,4 @@
-#include "LDAPMatchingRule.h"
+#include "schema/LDAPMatchingRule.h"
 
 namespace ldapmodel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RefCount.h"
+#include "handles/RefCount.h"
 
 #include <string>
 #include <utility>

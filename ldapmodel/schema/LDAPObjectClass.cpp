@@ -1,4 +1,4 @@
-#include "LDAPObjectClass.h"
+#include "schema/LDAPObjectClass.h"
 
 namespace ldapmodel {
 

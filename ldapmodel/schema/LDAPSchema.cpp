@@ -1,13 +1,13 @@
-#include "LDAPSchema.h"
+#include "schema/LDAPSchema.h"
 
-#include "FaultGuard.h"
-#include "LDAPSchemaStrategyParser.h"
-#include "LdapErrorReport.h"
-#include "LdapSession.h"
-#include "Log.h"
-#include "Trace.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "schema/LDAPSchemaStrategyParser.h"
+#include "session/LdapErrorReport.h"
+#include "session/LdapResultCode.h"
+#include "session/LdapSession.h"
 
-#include <ldap.h>
 
 #include <cstring>
 
@@ -69,7 +69,7 @@ int LDAPSchema::readSchemaDn(LdapSession& session, std::wstring& schemaDn)
     util::TraceScope trace(L"LDAPSchema::readSchemaDn");
     std::vector<memorylib::gc_ptr<LDAPAttribute>> attributes;
     int code = session.readAttributes(L"", {L"subschemaSubentry"}, 0, attributes);
-    if (code != LDAP_SUCCESS) {
+    if (code != resultcode::Success) {
         util::Log::getLog(L"ldapmodel")->write(L"LDAPSchema::readSchemaDn failed %d", code);
         reportLdapError(code, READ_SCHEMA_DN);
         return -1;
@@ -96,7 +96,7 @@ int LDAPSchema::load(LdapSession& session, const std::wstring& schemaDn)
             return -1;
         if (dn.empty()) {
             util::Log::getLog(L"ldapmodel")->write(L"LDAPSchema::load no subschema entry");
-            reportLdapError(LDAP_NO_SUCH_OBJECT, L"Read Schema DN");
+            reportLdapError(resultcode::NoSuchObject, L"Read Schema DN");
             return -1;
         }
     }
@@ -104,7 +104,7 @@ int LDAPSchema::load(LdapSession& session, const std::wstring& schemaDn)
 
     std::vector<memorylib::gc_ptr<LDAPAttribute>> attributes;
     int code = session.readAttributes(dn, {L"+", L"*"}, 0, attributes);
-    if (code != LDAP_SUCCESS) {
+    if (code != resultcode::Success) {
         util::Log::getLog(L"ldapmodel")->write(L"LDAPSchema::load failed %d", code);
         reportLdapError(code, READ_SCHEMA_DN);
         return -1;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "LDAPAttribute.h"
-#include "LDAPAttributeType.h"
-#include "LDAPMatchingRule.h"
-#include "LDAPObjectClass.h"
-#include "SchemaNameIndex.h"
-#include "SyntaxRegistry.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "records/LDAPAttribute.h"
+#include "schema/LDAPAttributeType.h"
+#include "schema/LDAPMatchingRule.h"
+#include "schema/LDAPObjectClass.h"
+#include "schema/SchemaNameIndex.h"
+#include "schema/SyntaxRegistry.h"
 
 #include <atomic>
 #include <cstdint>

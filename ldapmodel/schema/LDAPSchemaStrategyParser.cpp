@@ -1,4 +1,4 @@
-#include "LDAPSchemaStrategyParser.h"
+#include "schema/LDAPSchemaStrategyParser.h"
 
 #include <climits>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "LDAPAttributeType.h"
-#include "LDAPMatchingRule.h"
-#include "LDAPObjectClass.h"
-#include "LDAPSyntaxObject.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "schema/LDAPAttributeType.h"
+#include "schema/LDAPMatchingRule.h"
+#include "schema/LDAPObjectClass.h"
+#include "schema/LDAPSyntaxObject.h"
 
 #include <string>
 #include <string_view>

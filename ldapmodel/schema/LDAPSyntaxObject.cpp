@@ -1,6 +1,6 @@
-#include "LDAPSyntaxObject.h"
+#include "schema/LDAPSyntaxObject.h"
 
-#include "SyntaxRegistry.h"
+#include "schema/SyntaxRegistry.h"
 
 namespace ldapmodel {
 

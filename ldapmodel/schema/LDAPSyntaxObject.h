@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RefCount.h"
-#include "ValueKind.h"
+#include "handles/RefCount.h"
+#include "schema/ValueKind.h"
 
 #include <cstdint>
 #include <string>

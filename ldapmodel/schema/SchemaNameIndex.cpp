@@ -1,4 +1,4 @@
-#include "SchemaNameIndex.h"
+#include "schema/SchemaNameIndex.h"
 
 #include <algorithm>
 #include <cwctype>

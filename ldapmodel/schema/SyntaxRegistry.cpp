@@ -1,6 +1,6 @@
-#include "SyntaxRegistry.h"
+#include "schema/SyntaxRegistry.h"
 
-#include "LDAPSchema.h"
+#include "schema/LDAPSchema.h"
 
 
 namespace ldapmodel {

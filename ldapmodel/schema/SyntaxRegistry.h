@@ -1,8 +1,8 @@
 #pragma once
 
-#include "LDAPSyntaxObject.h"
-#include "SchemaNameIndex.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "schema/LDAPSyntaxObject.h"
+#include "schema/SchemaNameIndex.h"
 
 #include <cstddef>
 #include <cstdint>

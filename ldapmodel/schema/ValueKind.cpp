@@ -1,6 +1,6 @@
-#include "ValueKind.h"
+#include "schema/ValueKind.h"
 
-#include "LDAPSchema.h"
+#include "schema/LDAPSchema.h"
 
 namespace ldapmodel {
 

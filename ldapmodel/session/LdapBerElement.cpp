@@ -1,4 +1,4 @@
-#include "LdapBerElement.h"
+#include "session/LdapBerElement.h"
 
 #include <lber.h>
 

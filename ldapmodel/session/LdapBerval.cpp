@@ -1,4 +1,4 @@
-#include "LdapBerval.h"
+#include "session/LdapBerval.h"
 
 #include <lber.h>
 

@@ -1,4 +1,4 @@
-#include "LdapDn.h"
+#include "session/LdapDn.h"
 
 #include <ldap.h>
 

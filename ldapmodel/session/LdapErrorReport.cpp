@@ -1,7 +1,7 @@
-#include "LdapErrorReport.h"
+#include "session/LdapErrorReport.h"
 
-#include "MessageBox.h"
-#include "Util.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
 
 #include <ldap.h>
 

@@ -1,4 +1,4 @@
-#include "LdapMemory.h"
+#include "session/LdapMemory.h"
 
 #include <ldap.h>
 

@@ -1,4 +1,4 @@
-#include "LdapMessage.h"
+#include "session/LdapMessage.h"
 
 #include <ldap.h>
 

@@ -1,7 +1,7 @@
-#include "LdapModList.h"
+#include "session/LdapModList.h"
 
-#include "LDAPAttributeValue.h"
-#include "Util.h"
+#include "records/LDAPAttributeValue.h"
+#include "utilities/Util.h"
 
 #include <ldap.h>
 

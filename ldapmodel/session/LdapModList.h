@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
 
 #include <cstddef>
 #include <memory>

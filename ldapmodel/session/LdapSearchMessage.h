@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LDAPEntry.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "records/LDAPEntry.h"
 
 #include <string>
 

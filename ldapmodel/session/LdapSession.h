@@ -1,8 +1,8 @@
 #pragma once
 
-#include "LDAPAttribute.h"
-#include "LDAPEntry.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPEntry.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "LdapStringArray.h"
+#include "session/LdapStringArray.h"
 
 #include <ldap.h>
 

@@ -1,4 +1,4 @@
-#include "LdapValueList.h"
+#include "session/LdapValueList.h"
 
 #include <ldap.h>
 

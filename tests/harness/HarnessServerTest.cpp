@@ -9,7 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "TestDirectoryServer.h"
+#include "support/TestDirectoryServer.h"
 
 using dirtest::TestDirectoryServer;
 using testing::ElementsAre;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageBox.h"
+#include "utilities/MessageBox.h"
 
 #include <deque>
 #include <mutex>

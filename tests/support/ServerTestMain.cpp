@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestDirectoryServer.h"
+#include "support/TestDirectoryServer.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,4 +1,4 @@
-#include "TestDirectoryServer.h"
+#include "support/TestDirectoryServer.h"
 
 #include <cctype>
 #include <cerrno>

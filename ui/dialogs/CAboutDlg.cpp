@@ -1,6 +1,6 @@
-#include "CAboutDlg.h"
+#include "dialogs/CAboutDlg.h"
 
-#include "CommandIcons.h"
+#include "services/CommandIcons.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

@@ -1,15 +1,15 @@
-#include "CDialogAddAttribute.h"
+#include "dialogs/CDialogAddAttribute.h"
 
-#include "DialogFrameCommands.h"
-#include "DialogService.h"
-#include "FaultGuard.h"
-#include "LDAPEntry.h"
-#include "LDAPSchema.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "SyntaxRegistry.h"
-#include "Trace.h"
-#include "ValueKind.h"
+#include "faults/FaultGuard.h"
+#include "frame/DialogFrameCommands.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "records/LDAPEntry.h"
+#include "schema/LDAPSchema.h"
+#include "schema/SyntaxRegistry.h"
+#include "schema/ValueKind.h"
+#include "services/DialogService.h"
+#include "utilities/MessageBox.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "LDAPAttributeValue.h"
-#include "Model.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "model/Model.h"
+#include "records/LDAPAttributeValue.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "CDialogAddValue.h"
+#include "dialogs/CDialogAddValue.h"
 
 CDialogAddValue::CDialogAddValue(QWidget* parent)
     : CDialogValueBase(QStringLiteral("Add value"), false, L"DialogAddValue", parent)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CDialogValueBase.h"
+#include "dialogs/CDialogValueBase.h"
 
 // "Add value": a new value for an attribute. The caller sets the attribute
 // name and the binary flag, runs the dialog and after OK takes

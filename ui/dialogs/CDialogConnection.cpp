@@ -1,11 +1,11 @@
-#include "CDialogConnection.h"
+#include "dialogs/CDialogConnection.h"
 
-#include "CDialogConnectionProperties.h"
-#include "DialogService.h"
-#include "Directories.h"
-#include "FaultGuard.h"
-#include "Log.h"
-#include "Trace.h"
+#include "dialogs/CDialogConnectionProperties.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "profiles/Directories.h"
+#include "services/DialogService.h"
 
 #include <QDir>
 #include <QHBoxLayout>

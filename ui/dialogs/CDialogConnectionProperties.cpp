@@ -1,11 +1,11 @@
-#include "CDialogConnectionProperties.h"
+#include "dialogs/CDialogConnectionProperties.h"
 
-#include "Directories.h"
-#include "FaultGuard.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "Server.h"
-#include "Trace.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "model/Server.h"
+#include "profiles/Directories.h"
+#include "utilities/MessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>

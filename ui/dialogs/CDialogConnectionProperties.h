@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ConnectionFiles.h"
-#include "ConnectionPropertyFile.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "profiles/ConnectionFiles.h"
+#include "profiles/ConnectionPropertyFile.h"
 
 #include <QDialog>
 

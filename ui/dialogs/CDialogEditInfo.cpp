@@ -1,9 +1,9 @@
-#include "CDialogEditInfo.h"
+#include "dialogs/CDialogEditInfo.h"
 
-#include "DialogFrameCommands.h"
-#include "FaultGuard.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "frame/DialogFrameCommands.h"
+#include "logging/Trace.h"
+#include "utilities/Util.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "CDialogMaxNoRecords.h"
+#include "dialogs/CDialogMaxNoRecords.h"
 
-#include "FaultGuard.h"
-#include "Log.h"
-#include "Trace.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,14 +1,14 @@
-#include "CDialogModifyEntry.h"
+#include "dialogs/CDialogModifyEntry.h"
 
-#include "CGridControl.h"
-#include "CMainFrame.h"
-#include "FaultGuard.h"
-#include "LDAPAttribute.h"
-#include "LDAPEntry.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "Trace.h"
-#include "ValueKind.h"
+#include "faults/FaultGuard.h"
+#include "frame/CMainFrame.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPEntry.h"
+#include "schema/ValueKind.h"
+#include "utilities/MessageBox.h"
+#include "views/CGridControl.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DialogFrameCommands.h"
+#include "frame/DialogFrameCommands.h"
 
-#include "Model.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "model/Model.h"
 
 #include <QDialog>
 

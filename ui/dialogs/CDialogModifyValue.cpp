@@ -1,4 +1,4 @@
-#include "CDialogModifyValue.h"
+#include "dialogs/CDialogModifyValue.h"
 
 CDialogModifyValue::CDialogModifyValue(QWidget* parent)
     : CDialogValueBase(QStringLiteral("Modify value"), true, L"DialogModifyValue", parent)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CDialogValueBase.h"
+#include "dialogs/CDialogValueBase.h"
 
 // "Modify value": a replacement for an existing value. The caller sets the
 // attribute name, the binary flag, the current value (setAttributeValue)

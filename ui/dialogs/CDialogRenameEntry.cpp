@@ -1,8 +1,8 @@
-#include "CDialogRenameEntry.h"
+#include "dialogs/CDialogRenameEntry.h"
 
-#include "DialogFrameCommands.h"
-#include "FaultGuard.h"
-#include "Trace.h"
+#include "faults/FaultGuard.h"
+#include "frame/DialogFrameCommands.h"
+#include "logging/Trace.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

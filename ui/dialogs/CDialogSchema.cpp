@@ -1,10 +1,10 @@
-#include "CDialogSchema.h"
+#include "dialogs/CDialogSchema.h"
 
-#include "DialogFrameCommands.h"
-#include "FaultGuard.h"
-#include "SyntaxRegistry.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "frame/DialogFrameCommands.h"
+#include "logging/Trace.h"
+#include "schema/SyntaxRegistry.h"
+#include "utilities/Util.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LDAPSchema.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "schema/LDAPSchema.h"
 
 #include <QDialog>
 

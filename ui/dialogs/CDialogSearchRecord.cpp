@@ -1,11 +1,11 @@
-#include "CDialogSearchRecord.h"
+#include "dialogs/CDialogSearchRecord.h"
 
-#include "CMainFrame.h"
-#include "CProgressBar.h"
-#include "DialogService.h"
-#include "FaultGuard.h"
-#include "Log.h"
-#include "Trace.h"
+#include "faults/FaultGuard.h"
+#include "frame/CMainFrame.h"
+#include "frame/CProgressBar.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "services/DialogService.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "DialogFrameCommands.h"
-#include "ObserverBridge.h"
+#include "frame/DialogFrameCommands.h"
+#include "services/ObserverBridge.h"
 
-#include "Model.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "model/Model.h"
 
 #include <QDialog>
 

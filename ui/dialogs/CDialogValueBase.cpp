@@ -1,10 +1,10 @@
-#include "CDialogValueBase.h"
+#include "dialogs/CDialogValueBase.h"
 
-#include "DialogFrameCommands.h"
-#include "DialogService.h"
-#include "FaultGuard.h"
-#include "Log.h"
-#include "Trace.h"
+#include "faults/FaultGuard.h"
+#include "frame/DialogFrameCommands.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "services/DialogService.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LDAPAttributeValue.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "records/LDAPAttributeValue.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "CHelpWindow.h"
+#include "frame/CHelpWindow.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

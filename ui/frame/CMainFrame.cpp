@@ -1,32 +1,33 @@
-#include "CMainFrame.h"
+#include "frame/CMainFrame.h"
 
-#include "CAboutDlg.h"
-#include "CDialogAddAttribute.h"
-#include "CDialogAddValue.h"
-#include "CDialogConnection.h"
-#include "CDialogDeleteAttribute.h"
-#include "CDialogMaxNoRecords.h"
-#include "CDialogModifyEntry.h"
-#include "CDialogModifyValue.h"
-#include "CDialogRenameEntry.h"
-#include "CDialogSchema.h"
-#include "CDialogSearchRecord.h"
-#include "CHelpWindow.h"
-#include "CListEntryAttributes.h"
-#include "CListEntryStructuralAttributes.h"
-#include "CProgressBar.h"
-#include "CWizardCreateEntry.h"
-#include "CommandIcons.h"
-#include "DialogService.h"
-#include "Directories.h"
-#include "FaultGuard.h"
-#include "LDAPAttribute.h"
-#include "LDAPEntry.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "Trace.h"
-#include "TreeControlView.h"
-#include "Util.h"
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/CDialogAddAttribute.h"
+#include "dialogs/CDialogAddValue.h"
+#include "dialogs/CDialogConnection.h"
+#include "dialogs/CDialogDeleteAttribute.h"
+#include "dialogs/CDialogMaxNoRecords.h"
+#include "dialogs/CDialogModifyEntry.h"
+#include "dialogs/CDialogModifyValue.h"
+#include "dialogs/CDialogRenameEntry.h"
+#include "dialogs/CDialogSchema.h"
+#include "dialogs/CDialogSearchRecord.h"
+#include "faults/FaultGuard.h"
+#include "frame/CHelpWindow.h"
+#include "frame/CProgressBar.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "profiles/Directories.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPEntry.h"
+#include "services/CommandIcons.h"
+#include "session/LdapResultCode.h"
+#include "services/DialogService.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
+#include "views/CListEntryAttributes.h"
+#include "views/CListEntryStructuralAttributes.h"
+#include "views/TreeControlView.h"
+#include "wizard/CWizardCreateEntry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,7 +38,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include <ldap.h>
 
 #include <exception>
 #include <optional>
@@ -836,9 +836,9 @@ int CMainFrame::OnEntryDelete()
         return -1;
     }
     const int result = m_pModel->removeEntry(dn);
-    const bool gone = result == LDAP_SUCCESS || result == LDAP_NO_SUCH_OBJECT;
+    const bool gone = result == ldapmodel::resultcode::Success || result == ldapmodel::resultcode::NoSuchObject;
     if (gone) {
-        if (result == LDAP_NO_SUCH_OBJECT)
+        if (result == ldapmodel::resultcode::NoSuchObject)
             m_pModel->forgetEntry(dn);
         if (m_pTreeView->deleteNode(dn) == 0)
             m_pTreeView->selectParent();

@@ -1,7 +1,7 @@
-#include "CProgressBar.h"
+#include "frame/CProgressBar.h"
 
-#include "DialogService.h"
-#include "Log.h"
+#include "logging/Log.h"
+#include "services/DialogService.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

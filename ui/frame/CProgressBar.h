@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ObserverBridge.h"
+#include "services/ObserverBridge.h"
 
-#include "Model.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "model/Model.h"
 
 #include <QDialog>
 

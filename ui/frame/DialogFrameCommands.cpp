@@ -1,7 +1,7 @@
-#include "DialogFrameCommands.h"
+#include "frame/DialogFrameCommands.h"
 
-#include "CListEntryAttributes.h"
-#include "CMainFrame.h"
+#include "frame/CMainFrame.h"
+#include "views/CListEntryAttributes.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>

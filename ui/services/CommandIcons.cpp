@@ -1,4 +1,4 @@
-#include "CommandIcons.h"
+#include "services/CommandIcons.h"
 
 #include <QApplication>
 #include <QStyle>

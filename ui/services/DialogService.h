@@ -4,7 +4,7 @@
 // the folder chooser and every modal dialog. The program uses the Qt
 // implementation; tests install a scripted one so that nothing blocks.
 
-#include "MessageBox.h"
+#include "utilities/MessageBox.h"
 
 #include <QString>
 #include <QStringList>

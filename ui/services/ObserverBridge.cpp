@@ -1,4 +1,4 @@
-#include "ObserverBridge.h"
+#include "services/ObserverBridge.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

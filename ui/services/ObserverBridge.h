@@ -19,9 +19,9 @@
 // call, which is dropped if the widget has been deleted by then. The worker
 // never touches the bridge's reference count.
 
-#include "Model.h"
-#include "ModelObserver.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "model/Model.h"
+#include "model/ModelObserver.h"
 
 #include <QObject>
 #include <QPointer>

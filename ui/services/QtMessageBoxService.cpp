@@ -1,4 +1,4 @@
-#include "QtMessageBoxService.h"
+#include "services/QtMessageBoxService.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageBox.h"
+#include "utilities/MessageBox.h"
 
 // Shows the program's message boxes as QMessageBox: caption, text, icon,
 // buttons and default button of the request. A box asked for on another

@@ -1,4 +1,4 @@
-#include "CGridControl.h"
+#include "views/CGridControl.h"
 
 #include <QHeaderView>
 #include <QPainter>

@@ -1,13 +1,13 @@
-#include "CListEntryAttributes.h"
+#include "views/CListEntryAttributes.h"
 
-#include "CMainFrame.h"
-#include "FaultGuard.h"
-#include "LDAPAttribute.h"
-#include "LDAPEntry.h"
-#include "Log.h"
-#include "Model.h"
-#include "Trace.h"
-#include "ValueKind.h"
+#include "faults/FaultGuard.h"
+#include "frame/CMainFrame.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "model/Model.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPEntry.h"
+#include "schema/ValueKind.h"
 
 #include <QContextMenuEvent>
 #include <QKeySequence>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CGridControl.h"
+#include "views/CGridControl.h"
 
 #include <string>
 

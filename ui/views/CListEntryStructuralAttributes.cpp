@@ -1,11 +1,11 @@
-#include "CListEntryStructuralAttributes.h"
+#include "views/CListEntryStructuralAttributes.h"
 
-#include "CListEntryAttributes.h"
-#include "FaultGuard.h"
-#include "LDAPAttribute.h"
-#include "LDAPEntry.h"
-#include "Trace.h"
-#include "ValueKind.h"
+#include "faults/FaultGuard.h"
+#include "logging/Trace.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPEntry.h"
+#include "schema/ValueKind.h"
+#include "views/CListEntryAttributes.h"
 
 using ldapmodel::LDAPAttribute;
 using ldapmodel::LDAPEntry;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CGridControl.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "views/CGridControl.h"
 
 namespace ldapmodel {
 class LDAPEntry;

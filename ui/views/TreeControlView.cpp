@@ -1,14 +1,14 @@
-#include "TreeControlView.h"
+#include "views/TreeControlView.h"
 
-#include "CGridControl.h"
-#include "CListEntryAttributes.h"
-#include "CMainFrame.h"
-#include "CProgressBar.h"
-#include "FaultGuard.h"
-#include "MessageBox.h"
-#include "Model.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "frame/CMainFrame.h"
+#include "frame/CProgressBar.h"
+#include "logging/Trace.h"
+#include "model/Model.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
+#include "views/CGridControl.h"
+#include "views/CListEntryAttributes.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

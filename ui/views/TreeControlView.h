@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ObserverBridge.h"
+#include "services/ObserverBridge.h"
 
-#include "ModelObserver.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "model/ModelObserver.h"
 
 #include <QIcon>
 #include <QTreeWidget>

@@ -1,10 +1,10 @@
-#include "CWizardCreateEntry.h"
+#include "wizard/CWizardCreateEntry.h"
 
-#include "CWizardCreateEntryClasses.h"
-#include "CWizardCreateEntryEdit.h"
-#include "DialogService.h"
-#include "Log.h"
-#include "Trace.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "services/DialogService.h"
+#include "wizard/CWizardCreateEntryClasses.h"
+#include "wizard/CWizardCreateEntryEdit.h"
 
 CWizardCreateEntry::CWizardCreateEntry(QWidget* parent)
     : QWizard(parent)

@@ -1,12 +1,12 @@
-#include "CWizardCreateEntryClasses.h"
+#include "wizard/CWizardCreateEntryClasses.h"
 
-#include "CWizardCreateEntry.h"
-#include "FaultGuard.h"
-#include "LDAPSchema.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "Model.h"
-#include "Trace.h"
+#include "faults/FaultGuard.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
+#include "model/Model.h"
+#include "schema/LDAPSchema.h"
+#include "utilities/MessageBox.h"
+#include "wizard/CWizardCreateEntry.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LDAPAttribute.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "records/LDAPAttribute.h"
 
 #include <QWizardPage>
 

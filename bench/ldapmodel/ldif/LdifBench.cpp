@@ -5,16 +5,16 @@
 // with LDAPLdifFile.
 //
 //   LdifBench [entries [server entries]]      defaults: 100000 10000
-#include "LDAPAttributeType.h"
-#include "LDAPEntry.h"
-#include "LDAPLdifFile.h"
-#include "LDAPSchema.h"
-#include "LdapSession.h"
-#include "LdifRecordReader.h"
-#include "LdifRecordWriter.h"
-#include "SyntaxRegistry.h"
-#include "TestDirectoryServer.h"
-#include "Util.h"
+#include "ldif/LDAPLdifFile.h"
+#include "ldif/LdifRecordReader.h"
+#include "ldif/LdifRecordWriter.h"
+#include "records/LDAPEntry.h"
+#include "schema/LDAPAttributeType.h"
+#include "schema/LDAPSchema.h"
+#include "schema/SyntaxRegistry.h"
+#include "session/LdapSession.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -2,8 +2,8 @@
 // children and top reads file), measured as the heap growth (mallinfo2) and
 // the resident-set growth.
 
-#include "LDAPEntry.h"
-#include "Model.h"
+#include "model/Model.h"
+#include "records/LDAPEntry.h"
 
 #include <malloc.h>
 #include <unistd.h>

@@ -2,10 +2,10 @@
 // through Model::readChildren and compares the time with the floor set by
 // the 10 ms pause per message.
 
-#include "Model.h"
-#include "ModelObserver.h"
-#include "TestDirectoryServer.h"
-#include "Util.h"
+#include "model/Model.h"
+#include "model/ModelObserver.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
 
 #include <algorithm>
 #include <chrono>

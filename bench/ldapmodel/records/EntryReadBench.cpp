@@ -2,10 +2,10 @@
 // times through LDAPEntry::readFromServer and, beside it, with the same two
 // searches in bare libldap calls; prints both times and their ratio.
 
-#include "LDAPEntry.h"
-#include "LdapSession.h"
-#include "TestDirectoryServer.h"
-#include "Util.h"
+#include "records/LDAPEntry.h"
+#include "session/LdapSession.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
 
 #include <ldap.h>
 

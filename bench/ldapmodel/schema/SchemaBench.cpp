@@ -1,9 +1,9 @@
 // Schema load against a private test server, beside the same fetch made with
 // bare libldap calls; then value-kind lookups over the loaded schema.
-#include "LDAPSchema.h"
-#include "LdapSession.h"
-#include "TestDirectoryServer.h"
-#include "ValueKind.h"
+#include "schema/LDAPSchema.h"
+#include "schema/ValueKind.h"
+#include "session/LdapSession.h"
+#include "support/TestDirectoryServer.h"
 
 #include <ldap.h>
 

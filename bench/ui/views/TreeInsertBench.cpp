@@ -4,7 +4,7 @@
 // that grows with the number of siblings shows up, and the same with the
 // node expanded in a visible window.
 
-#include "TreeControlView.h"
+#include "views/TreeControlView.h"
 
 #include <QApplication>
 #include <QTreeWidgetItem>

@@ -6,10 +6,10 @@
 // model's own read, without a view or a progress window, is timed beside it
 // to tell the view's share from the worker's (sleep overshoot, searches).
 
-#include "Model.h"
-#include "TestDirectoryServer.h"
-#include "TreeControlView.h"
-#include "Util.h"
+#include "model/Model.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
+#include "views/TreeControlView.h"
 
 #include <QApplication>
 #include <QTreeWidgetItem>

@@ -1,8 +1,8 @@
-#include "FaultGuard.h"
-#include "MessageBox.h"
-#include "ScriptedMessageBoxes.h"
-#include "Trace.h"
-#include "Util.h"
+#include "faults/FaultGuard.h"
+#include "logging/Trace.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "utilities/MessageBox.h"
+#include "utilities/Util.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "Log.h"
-#include "Trace.h"
+#include "logging/Log.h"
+#include "logging/Trace.h"
 
 #include <gtest/gtest.h>
 

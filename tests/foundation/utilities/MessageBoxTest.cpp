@@ -1,5 +1,5 @@
-#include "MessageBox.h"
-#include "ScriptedMessageBoxes.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "utilities/MessageBox.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "ScriptedMessageBoxes.h"
-#include "Util.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "utilities/Util.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "LDAPAttributeValue.h"
-#include "LDAPEntry.h"
-#include "LDAPLdifFile.h"
-#include "Model.h"
-#include "ModelObserver.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestFiles.h"
-#include "Util.h"
+#include "ldif/LDAPLdifFile.h"
+#include "model/Model.h"
+#include "model/ModelObserver.h"
+#include "records/LDAPAttributeValue.h"
+#include "records/LDAPEntry.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestFiles.h"
+#include "utilities/Util.h"
 
 #include <gtest/gtest.h>
 

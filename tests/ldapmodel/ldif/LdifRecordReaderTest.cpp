@@ -1,13 +1,13 @@
-#include "LDAPAttribute.h"
-#include "LDAPAttributeType.h"
-#include "LDAPAttributeValue.h"
-#include "LDAPEntry.h"
-#include "LDAPSchema.h"
-#include "LdifRecordReader.h"
-#include "LdifRecordWriter.h"
-#include "ScriptedMessageBoxes.h"
-#include "SyntaxRegistry.h"
-#include "Util.h"
+#include "ldif/LdifRecordReader.h"
+#include "ldif/LdifRecordWriter.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPAttributeValue.h"
+#include "records/LDAPEntry.h"
+#include "schema/LDAPAttributeType.h"
+#include "schema/LDAPSchema.h"
+#include "schema/SyntaxRegistry.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "utilities/Util.h"
 
 #include <gtest/gtest.h>
 

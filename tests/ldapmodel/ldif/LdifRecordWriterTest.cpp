@@ -1,12 +1,12 @@
-#include "LDAPAttribute.h"
-#include "LDAPAttributeType.h"
-#include "LDAPAttributeValue.h"
-#include "LDAPEntry.h"
-#include "LDAPSchema.h"
-#include "LdifRecordWriter.h"
-#include "SyntaxRegistry.h"
-#include "Util.h"
-#include "ValueKind.h"
+#include "ldif/LdifRecordWriter.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPAttributeValue.h"
+#include "records/LDAPEntry.h"
+#include "schema/LDAPAttributeType.h"
+#include "schema/LDAPSchema.h"
+#include "schema/SyntaxRegistry.h"
+#include "schema/ValueKind.h"
+#include "utilities/Util.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // Writing the sample directory as LDIF and importing LDIF files (ours,
 // ldapsearch's, slapcat's) into empty test servers.
-#include "LDAPEntry.h"
-#include "LDAPLdifFile.h"
-#include "LDAPSchema.h"
-#include "LdapSession.h"
-#include "Model.h"
-#include "ModelTestSupport.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "TestFiles.h"
-#include "Util.h"
+#include "ldapmodel/support/ModelTestSupport.h"
+#include "ldif/LDAPLdifFile.h"
+#include "model/Model.h"
+#include "records/LDAPEntry.h"
+#include "schema/LDAPSchema.h"
+#include "session/LdapSession.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "support/TestFiles.h"
+#include "utilities/Util.h"
 
 #include <unistd.h>
 

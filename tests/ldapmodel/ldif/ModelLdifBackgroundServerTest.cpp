@@ -1,15 +1,15 @@
 // Background subtree export and LDIF import on the model's worker: round trip
 // into an empty server, stops, second requests and failures.
 
-#include "LDAPEntry.h"
-#include "LDAPLdifFile.h"
-#include "LdifRecordReader.h"
-#include "Model.h"
-#include "ModelTestSupport.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "TestFiles.h"
-#include "Util.h"
+#include "ldapmodel/support/ModelTestSupport.h"
+#include "ldif/LDAPLdifFile.h"
+#include "ldif/LdifRecordReader.h"
+#include "model/Model.h"
+#include "records/LDAPEntry.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "support/TestFiles.h"
+#include "utilities/Util.h"
 
 #include <gtest/gtest.h>
 

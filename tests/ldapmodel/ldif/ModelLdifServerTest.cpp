@@ -1,16 +1,16 @@
 // Export of the active entry and of its subtree to an LDIF file, checked
 // against the file's bytes and a second connection to the server.
 
-#include "LDAPEntry.h"
-#include "LDAPLdifFile.h"
-#include "LdifRecordReader.h"
-#include "LdifRecordWriter.h"
-#include "Model.h"
-#include "ModelTestSupport.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "TestFiles.h"
-#include "Util.h"
+#include "ldapmodel/support/ModelTestSupport.h"
+#include "ldif/LDAPLdifFile.h"
+#include "ldif/LdifRecordReader.h"
+#include "ldif/LdifRecordWriter.h"
+#include "model/Model.h"
+#include "records/LDAPEntry.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "support/TestFiles.h"
+#include "utilities/Util.h"
 
 #include <gtest/gtest.h>
 

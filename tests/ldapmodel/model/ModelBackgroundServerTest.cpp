@@ -1,10 +1,10 @@
 // Background children read and subtree search on the worker thread.
 
-#include "LDAPEntry.h"
-#include "Model.h"
-#include "ModelTestSupport.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
+#include "ldapmodel/support/ModelTestSupport.h"
+#include "model/Model.h"
+#include "records/LDAPEntry.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
 
 #include <gtest/gtest.h>
 

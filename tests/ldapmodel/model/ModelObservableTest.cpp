@@ -1,5 +1,5 @@
-#include "ModelObservable.h"
-#include "ModelObserver.h"
+#include "model/ModelObservable.h"
+#include "model/ModelObserver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Connection, entry cache, active entry and Server against the test slapd.
 
-#include "LDAPSchema.h"
-#include "Model.h"
-#include "ModelTestSupport.h"
-#include "ScriptedMessageBoxes.h"
-#include "Server.h"
-#include "TestDirectoryServer.h"
+#include "ldapmodel/support/ModelTestSupport.h"
+#include "model/Model.h"
+#include "model/Server.h"
+#include "schema/LDAPSchema.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
 
 #include <gtest/gtest.h>
 

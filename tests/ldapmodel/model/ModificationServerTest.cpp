@@ -1,12 +1,12 @@
 // The write operations of the model, checked through a second connection.
 
-#include "LDAPAttribute.h"
-#include "LDAPAttributeValue.h"
-#include "LDAPEntry.h"
-#include "Model.h"
-#include "ModelTestSupport.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
+#include "ldapmodel/support/ModelTestSupport.h"
+#include "model/Model.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPAttributeValue.h"
+#include "records/LDAPEntry.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "ConnectionFiles.h"
-#include "ConnectionPropertyFile.h"
-#include "Directories.h"
-#include "ScriptedMessageBoxes.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "profiles/ConnectionFiles.h"
+#include "profiles/ConnectionPropertyFile.h"
+#include "profiles/Directories.h"
+#include "support/ScriptedMessageBoxes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "ConnectionPropertyFile.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "profiles/ConnectionPropertyFile.h"
 
 #include <gtest/gtest.h>
 

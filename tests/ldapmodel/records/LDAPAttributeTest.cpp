@@ -1,8 +1,8 @@
-#include "LDAPAttribute.h"
-#include "LDAPAttributeType.h"
-#include "LDAPSchema.h"
-#include "SyntaxRegistry.h"
-#include "ValueKind.h"
+#include "records/LDAPAttribute.h"
+#include "schema/LDAPAttributeType.h"
+#include "schema/LDAPSchema.h"
+#include "schema/SyntaxRegistry.h"
+#include "schema/ValueKind.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "LDAPAttributeValue.h"
-#include "ScriptedMessageBoxes.h"
-#include "gc_ptr.h"
+#include "handles/gc_ptr.h"
+#include "records/LDAPAttributeValue.h"
+#include "support/ScriptedMessageBoxes.h"
 
 #include <lber.h>
 

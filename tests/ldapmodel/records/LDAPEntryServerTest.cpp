@@ -1,10 +1,10 @@
-#include "LDAPAttributeValue.h"
-#include "LDAPEntry.h"
-#include "LdapModList.h"
-#include "LdapSession.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "Util.h"
+#include "records/LDAPAttributeValue.h"
+#include "records/LDAPEntry.h"
+#include "session/LdapModList.h"
+#include "session/LdapSession.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
 
 #include <ldap.h>
 

@@ -1,7 +1,7 @@
-#include "LDAPEntry.h"
-#include "LdapSession.h"
-#include "ScriptedMessageBoxes.h"
-#include "ValueKind.h"
+#include "records/LDAPEntry.h"
+#include "schema/ValueKind.h"
+#include "session/LdapSession.h"
+#include "support/ScriptedMessageBoxes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "LDAPSchema.h"
-#include "LdapSession.h"
-#include "ScriptedMessageBoxes.h"
-#include "SyntaxRegistry.h"
-#include "TestDirectoryServer.h"
-#include "ValueKind.h"
+#include "schema/LDAPSchema.h"
+#include "schema/SyntaxRegistry.h"
+#include "schema/ValueKind.h"
+#include "session/LdapSession.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "LDAPAttribute.h"
-#include "LDAPAttributeValue.h"
-#include "LDAPSchema.h"
-#include "LDAPSchemaStrategyParser.h"
-#include "SyntaxRegistry.h"
-#include "ValueKind.h"
+#include "records/LDAPAttribute.h"
+#include "records/LDAPAttributeValue.h"
+#include "schema/LDAPSchema.h"
+#include "schema/LDAPSchemaStrategyParser.h"
+#include "schema/SyntaxRegistry.h"
+#include "schema/ValueKind.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "LdapErrorReport.h"
-#include "ScriptedMessageBoxes.h"
+#include "session/LdapErrorReport.h"
+#include "support/ScriptedMessageBoxes.h"
 
 #include <ldap.h>
 

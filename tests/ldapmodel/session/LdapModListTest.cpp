@@ -1,5 +1,5 @@
-#include "LDAPAttributeValue.h"
-#include "LdapModList.h"
+#include "records/LDAPAttributeValue.h"
+#include "session/LdapModList.h"
 
 #include <ldap.h>
 

@@ -2,10 +2,10 @@
 
 // Helpers shared by the Model server tests.
 
-#include "Model.h"
-#include "ModelObserver.h"
-#include "TestDirectoryServer.h"
-#include "Util.h"
+#include "model/Model.h"
+#include "model/ModelObserver.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
 
 #include <gtest/gtest.h>
 

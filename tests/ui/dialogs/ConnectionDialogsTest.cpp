@@ -1,14 +1,14 @@
 // The connection chooser and the profile editor, with the profile files
 // checked on disk.
 
-#include "CDialogConnection.h"
-#include "CDialogConnectionProperties.h"
-#include "Directories.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "UiTestSupport.h"
-#include "Util.h"
+#include "dialogs/CDialogConnection.h"
+#include "dialogs/CDialogConnectionProperties.h"
+#include "profiles/Directories.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "ui/support/UiTestSupport.h"
+#include "utilities/Util.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,19 +2,19 @@
 // attribute and information, driven through the scripted dialog service
 // against the shared test server.
 
-#include "CDialogAddAttribute.h"
-#include "CDialogAddValue.h"
-#include "CDialogDeleteAttribute.h"
-#include "CDialogEditInfo.h"
-#include "CDialogModifyEntry.h"
-#include "CDialogModifyValue.h"
-#include "CDialogRenameEntry.h"
-#include "CGridControl.h"
-#include "DialogTestSupport.h"
-#include "LDAPEntry.h"
-#include "LDAPSchema.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
+#include "dialogs/CDialogAddAttribute.h"
+#include "dialogs/CDialogAddValue.h"
+#include "dialogs/CDialogDeleteAttribute.h"
+#include "dialogs/CDialogEditInfo.h"
+#include "dialogs/CDialogModifyEntry.h"
+#include "dialogs/CDialogModifyValue.h"
+#include "dialogs/CDialogRenameEntry.h"
+#include "records/LDAPEntry.h"
+#include "schema/LDAPSchema.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "ui/support/DialogTestSupport.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "views/CGridControl.h"
 
 #include <QLabel>
 #include <QLineEdit>

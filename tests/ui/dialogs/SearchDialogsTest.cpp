@@ -1,14 +1,14 @@
 // The search dialog, the record-limit dialog and the schema browser, driven
 // through the scripted dialog service against the shared test server.
 
-#include "CDialogMaxNoRecords.h"
-#include "CDialogSchema.h"
-#include "CDialogSearchRecord.h"
-#include "CProgressBar.h"
-#include "DialogTestSupport.h"
-#include "LDAPSchema.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
+#include "dialogs/CDialogMaxNoRecords.h"
+#include "dialogs/CDialogSchema.h"
+#include "dialogs/CDialogSearchRecord.h"
+#include "frame/CProgressBar.h"
+#include "schema/LDAPSchema.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "ui/support/DialogTestSupport.h"
+#include "ui/support/ScriptedDialogs.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -4,22 +4,22 @@
 // modify, delete one value and all values. The directory is read back
 // through a second connection.
 
-#include "CDialogAddAttribute.h"
-#include "CDialogAddValue.h"
-#include "CDialogDeleteAttribute.h"
-#include "CDialogModifyEntry.h"
-#include "CDialogModifyValue.h"
-#include "CGridControl.h"
-#include "CListEntryAttributes.h"
-#include "CMainFrame.h"
-#include "MainFrameFixture.h"
-#include "Model.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "TreeControlView.h"
-#include "UiTestSupport.h"
-#include "Util.h"
+#include "dialogs/CDialogAddAttribute.h"
+#include "dialogs/CDialogAddValue.h"
+#include "dialogs/CDialogDeleteAttribute.h"
+#include "dialogs/CDialogModifyEntry.h"
+#include "dialogs/CDialogModifyValue.h"
+#include "frame/CMainFrame.h"
+#include "model/Model.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "ui/support/MainFrameFixture.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "ui/support/UiTestSupport.h"
+#include "utilities/Util.h"
+#include "views/CGridControl.h"
+#include "views/CListEntryAttributes.h"
+#include "views/TreeControlView.h"
 
 #include <QApplication>
 #include <QLineEdit>

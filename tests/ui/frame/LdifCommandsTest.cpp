@@ -2,16 +2,16 @@
 // question, the file dialogs with their types and proposed name, the files
 // written, the entries imported and the tree left alone until refreshed.
 
-#include "CMainFrame.h"
-#include "CProgressBar.h"
-#include "MainFrameFixture.h"
-#include "Model.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "TreeControlView.h"
-#include "UiTestSupport.h"
-#include "Util.h"
+#include "frame/CMainFrame.h"
+#include "frame/CProgressBar.h"
+#include "model/Model.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "ui/support/MainFrameFixture.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "ui/support/UiTestSupport.h"
+#include "utilities/Util.h"
+#include "views/TreeControlView.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,22 +2,22 @@
 // connect and disconnect flows, notifications, the progress window, help
 // and about.
 
-#include "CAboutDlg.h"
-#include "CDialogConnection.h"
-#include "CHelpWindow.h"
-#include "CListEntryAttributes.h"
-#include "CListEntryStructuralAttributes.h"
-#include "CMainFrame.h"
-#include "CProgressBar.h"
-#include "Model.h"
-#include "ObserverBridge.h"
-#include "QtMessageBoxService.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "TreeControlView.h"
-#include "UiTestSupport.h"
-#include "Util.h"
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/CDialogConnection.h"
+#include "frame/CHelpWindow.h"
+#include "frame/CMainFrame.h"
+#include "frame/CProgressBar.h"
+#include "model/Model.h"
+#include "services/ObserverBridge.h"
+#include "services/QtMessageBoxService.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "ui/support/UiTestSupport.h"
+#include "utilities/Util.h"
+#include "views/CListEntryAttributes.h"
+#include "views/CListEntryStructuralAttributes.h"
+#include "views/TreeControlView.h"
 
 #include <QAbstractItemModel>
 #include <QAction>

@@ -3,10 +3,10 @@
 // Helpers shared by the dialog tests: the model on the shared test server,
 // text conversions, files, a recording stand-in for the main frame.
 
-#include "DialogFrameCommands.h"
-#include "Model.h"
-#include "TestDirectoryServer.h"
-#include "Util.h"
+#include "frame/DialogFrameCommands.h"
+#include "model/Model.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
 
 #include <QString>
 

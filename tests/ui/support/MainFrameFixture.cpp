@@ -1,8 +1,8 @@
-#include "MainFrameFixture.h"
+#include "ui/support/MainFrameFixture.h"
 
-#include "TestDirectoryServer.h"
-#include "TreeControlView.h"
-#include "Util.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
+#include "views/TreeControlView.h"
 
 #include <QCoreApplication>
 #include <QTreeWidgetItem>

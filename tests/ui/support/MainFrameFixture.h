@@ -4,9 +4,9 @@
 // administrator, with a scratch subtree of the test's own and helpers that
 // change the directory through a second connection.
 
-#include "CMainFrame.h"
-#include "Model.h"
-#include "gc_ptr.h"
+#include "frame/CMainFrame.h"
+#include "handles/gc_ptr.h"
+#include "model/Model.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "MenuProbe.h"
+#include "ui/support/MenuProbe.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "ScriptedDialogs.h"
+#include "ui/support/ScriptedDialogs.h"
 
-#include "CProgressBar.h"
+#include "frame/CProgressBar.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

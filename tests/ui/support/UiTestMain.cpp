@@ -1,7 +1,7 @@
 // Entry point of the widget test programs: a QApplication on the offscreen
 // platform, the shared test directory server started once, the tests.
 
-#include "TestDirectoryServer.h"
+#include "support/TestDirectoryServer.h"
 
 #include <QApplication>
 

@@ -1,11 +1,11 @@
-#include "UiTestSupport.h"
+#include "ui/support/UiTestSupport.h"
 
-#include "ConnectionPropertyFile.h"
-#include "Directories.h"
-#include "gc_ptr.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "Util.h"
+#include "handles/gc_ptr.h"
+#include "profiles/ConnectionPropertyFile.h"
+#include "profiles/Directories.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "utilities/Util.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractItemView>

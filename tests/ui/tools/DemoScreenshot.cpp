@@ -4,15 +4,15 @@
 //
 //   dirlook_demo_screenshot WORKDIR OUTPUT.png [WIDTH HEIGHT]
 
-#include "CDialogConnection.h"
-#include "CListEntryAttributes.h"
-#include "CMainFrame.h"
-#include "CommandIcons.h"
-#include "Directories.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
-#include "TreeControlView.h"
-#include "Util.h"
+#include "dialogs/CDialogConnection.h"
+#include "frame/CMainFrame.h"
+#include "profiles/Directories.h"
+#include "services/CommandIcons.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "utilities/Util.h"
+#include "views/CListEntryAttributes.h"
+#include "views/TreeControlView.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -3,19 +3,19 @@
 // server, the rows a user sees after clicking a node, and the record view's
 // menu.
 
-#include "CGridControl.h"
-#include "CListEntryAttributes.h"
-#include "CListEntryStructuralAttributes.h"
-#include "CMainFrame.h"
-#include "LDAPEntry.h"
-#include "MainFrameFixture.h"
-#include "MenuProbe.h"
-#include "Model.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "TreeControlView.h"
-#include "Util.h"
+#include "frame/CMainFrame.h"
+#include "model/Model.h"
+#include "records/LDAPEntry.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "ui/support/MainFrameFixture.h"
+#include "ui/support/MenuProbe.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "utilities/Util.h"
+#include "views/CGridControl.h"
+#include "views/CListEntryAttributes.h"
+#include "views/CListEntryStructuralAttributes.h"
+#include "views/TreeControlView.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,17 +1,17 @@
 // The directory tree: paths, labels and the child index without a server;
 // opening, stopping and refreshing nodes against the test server.
 
-#include "CListEntryAttributes.h"
-#include "CMainFrame.h"
-#include "CProgressBar.h"
-#include "MainFrameFixture.h"
-#include "MenuProbe.h"
-#include "Model.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "TreeControlView.h"
-#include "Util.h"
+#include "frame/CMainFrame.h"
+#include "frame/CProgressBar.h"
+#include "model/Model.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "ui/support/MainFrameFixture.h"
+#include "ui/support/MenuProbe.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "utilities/Util.h"
+#include "views/CListEntryAttributes.h"
+#include "views/TreeControlView.h"
 
 #include <QApplication>
 #include <QMenu>

@@ -3,21 +3,21 @@
 // checks on Next and Finish, and the entries it adds, read back through a
 // second connection.
 
-#include "CDialogEditInfo.h"
-#include "CDialogModifyValue.h"
-#include "CGridControl.h"
-#include "CWizardCreateEntry.h"
-#include "CWizardCreateEntryClasses.h"
-#include "CWizardCreateEntryEdit.h"
-#include "LDAPAttribute.h"
-#include "LDAPObjectClass.h"
-#include "LDAPSchema.h"
-#include "Model.h"
-#include "ScriptedDialogs.h"
-#include "ScriptedMessageBoxes.h"
-#include "TestDirectoryServer.h"
-#include "UiTestSupport.h"
-#include "Util.h"
+#include "dialogs/CDialogEditInfo.h"
+#include "dialogs/CDialogModifyValue.h"
+#include "model/Model.h"
+#include "records/LDAPAttribute.h"
+#include "schema/LDAPObjectClass.h"
+#include "schema/LDAPSchema.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TestDirectoryServer.h"
+#include "ui/support/ScriptedDialogs.h"
+#include "ui/support/UiTestSupport.h"
+#include "utilities/Util.h"
+#include "views/CGridControl.h"
+#include "wizard/CWizardCreateEntry.h"
+#include "wizard/CWizardCreateEntryClasses.h"
+#include "wizard/CWizardCreateEntryEdit.h"
 
 #include <QAbstractButton>
 #include <QAction>

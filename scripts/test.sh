@@ -11,13 +11,16 @@ JOBS="${JOBS:-$(nproc)}"
 bash "$ROOT/scripts/setup.sh"
 
 export QT_QPA_PLATFORM=offscreen
+# Rebuilds reuse earlier compilations where ccache is installed.
+LAUNCHER=""
+if command -v ccache >/dev/null 2>&1; then LAUNCHER="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"; fi
 export CTEST_OUTPUT_ON_FAILURE=1
 
 # build_and_test DIR "CMAKE ARGS..." "TARGETS (empty: all)" [ctest args...]
 build_and_test() {
   local dir="$1" cmake_args="$2" targets="$3"; shift 3
   # shellcheck disable=SC2086
-  cmake -S "$ROOT" -B "$dir" -G Ninja $cmake_args
+  cmake -S "$ROOT" -B "$dir" -G Ninja $LAUNCHER $cmake_args
   # shellcheck disable=SC2086
   cmake --build "$dir" -j "$JOBS" ${targets:+--target $targets}
   (cd "$dir" && ctest -j "$JOBS" "$@")
@@ -44,7 +47,8 @@ if [ ${#threaded[@]} -gt 0 ]; then
 fi
 if command -v clang++ >/dev/null 2>&1; then
   echo "== Fuzz targets (short smoke run each)"
-  cmake -S "$ROOT" -B "$ROOT/build-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+  # shellcheck disable=SC2086
+  cmake -S "$ROOT" -B "$ROOT/build-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ $LAUNCHER \
     -DDIRLOOK_BUILD_FUZZ=ON -DDIRLOOK_BUILD_UI=OFF -DDIRLOOK_BUILD_TESTS=OFF \
     -DDIRLOOK_BUILD_BENCH=OFF -DDIRLOOK_SANITIZE=address,undefined
   cmake --build "$ROOT/build-fuzz" -j "$JOBS"

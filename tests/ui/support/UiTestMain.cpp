@@ -1,9 +1,12 @@
 // Entry point of the widget test programs: a QApplication on the offscreen
-// platform, the shared test directory server started once, the tests.
+// platform, the shared test directory server started once, the tests. The
+// program's settings go to a file of the run's own, never the user's.
 
+#include "services/Settings.h"
 #include "support/TestDirectoryServer.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +18,8 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    QTemporaryDir settingsFolder;
+    ui::overrideSettingsFile(settingsFolder.filePath(QStringLiteral("dirlook.conf")));
     if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
 

@@ -123,6 +123,7 @@ objectClass: olcModuleList
 cn: module{0}
 olcModulePath: $MODULE_DIR
 olcModuleLoad: back_mdb
+olcModuleLoad: pw-sha2
 
 dn: cn=schema,cn=config
 objectClass: olcSchemaConfig

@@ -13,6 +13,7 @@ void CDialogModifyValue::setAttributeValue(
 {
     m_pTextValue = value;
     m_pFileValue = value;
+    updatePreview();
 }
 
 void CDialogModifyValue::setTextValue(const std::wstring& text)

@@ -4,7 +4,10 @@
 #include "frame/DialogFrameCommands.h"
 #include "logging/Log.h"
 #include "logging/Trace.h"
+#include "dialogs/CDialogCertificate.h"
 #include "services/DialogService.h"
+#include "values/CValuePreview.h"
+#include "views/CListEntryAttributes.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -53,6 +56,9 @@ CDialogValueBase::CDialogValueBase(const QString& title, bool withSaveButton,
     m_pOkButton->setDefault(true);
     m_pCancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     m_pCancelButton->setAutoDefault(false);
+    m_pPreview = new CValuePreview(this);
+    m_pPreview->setNotice(CListEntryAttributes::binaryNotice());
+    m_pPreview->setVisible(false);
 
     auto* grid = new QGridLayout;
     grid->addWidget(nameCaption, 0, 0);
@@ -65,6 +71,7 @@ CDialogValueBase::CDialogValueBase(const QString& title, bool withSaveButton,
         fileButtons->addWidget(m_pSaveButton);
     fileButtons->addStretch(1);
     grid->addLayout(fileButtons, 2, 1);
+    grid->addWidget(m_pPreview, 3, 1);
     grid->setColumnStretch(1, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -80,6 +87,10 @@ CDialogValueBase::CDialogValueBase(const QString& title, bool withSaveButton,
         connect(m_pSaveButton, &QPushButton::clicked, this, [this]() { saveFileValue(); });
     connect(m_pOkButton, &QPushButton::clicked, this, &CDialogValueBase::accept);
     connect(m_pCancelButton, &QPushButton::clicked, this, &CDialogValueBase::reject);
+    connect(m_pPreview, &CValuePreview::certificateRequested, this, [this]() {
+        if (m_pFileValue.getObject() != nullptr)
+            CDialogCertificate::showValue(this, *m_pFileValue);
+    });
 
     setBinary(false);
 }
@@ -90,6 +101,7 @@ void CDialogValueBase::setAttributeName(const std::wstring& name)
 {
     m_strAttributeName = name;
     m_pNameLabel->setText(QString::fromStdWString(name));
+    updatePreview();
 }
 
 void CDialogValueBase::setBinary(bool binary)
@@ -99,8 +111,16 @@ void CDialogValueBase::setBinary(bool binary)
     m_pLoadButton->setVisible(binary);
     if (m_pSaveButton != nullptr)
         m_pSaveButton->setVisible(binary);
+    m_pPreview->setVisible(binary);
+    updatePreview();
     if (!binary)
         focusEdit();
+}
+
+void CDialogValueBase::updatePreview()
+{
+    if (m_bBinary)
+        m_pPreview->showValue(m_strAttributeName, m_pFileValue.getObject());
 }
 
 void CDialogValueBase::focusEdit()
@@ -147,6 +167,7 @@ int CDialogValueBase::OnLoadFromFile()
     m_pValueEdit->setText(QString::fromStdWString(value->toString()));
     m_pFileValue = value;
     m_bFileLoaded = true;
+    updatePreview();
     util::Log::getLog(L"ldapmodel")->write(L"CDialogValueBase::OnLoadFromFile %u bytes",
                                           value->getLength());
     return 0;

@@ -7,6 +7,7 @@
 
 #include <string>
 
+class CValuePreview;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -53,6 +54,8 @@ public:
     QPushButton* getSaveButton() const { return m_pSaveButton; }
     QPushButton* getOkButton() const { return m_pOkButton; }
     QPushButton* getCancelButton() const { return m_pCancelButton; }
+    // Binary mode: what the value to be returned looks like.
+    CValuePreview* getPreview() const { return m_pPreview; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -63,6 +66,8 @@ protected:
     void setEditText(const std::wstring& text);
     // "&Save Value to File": 0 when saved, -1 otherwise.
     int saveFileValue();
+    // Shows the file value in the preview pane.
+    void updatePreview();
 
     memorylib::gc_ptr<ldapmodel::LDAPAttributeValue> m_pTextValue;
     memorylib::gc_ptr<ldapmodel::LDAPAttributeValue> m_pFileValue;
@@ -84,4 +89,5 @@ private:
     QPushButton* m_pSaveButton = nullptr;
     QPushButton* m_pOkButton = nullptr;
     QPushButton* m_pCancelButton = nullptr;
+    CValuePreview* m_pPreview = nullptr;
 };

@@ -8,10 +8,15 @@
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
 #include "schema/ValueKind.h"
+#include "values/AttributeRoles.h"
+#include "values/PasswordHash.h"
+#include "values/ValueToolTip.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QKeySequence>
 #include <QMenu>
+#include <QToolTip>
 
 #include <cwctype>
 #include <memory>
@@ -31,6 +36,12 @@ CListEntryAttributes::CListEntryAttributes(QWidget* parent)
     : CGridControl(parent)
 {
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    // A certificate opens in its viewer.
+    connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        const int row = indexOfTopLevelItem(item);
+        if (row >= 0 && ldapmodel::isCertificateAttribute(getItemString(row, 0).toStdWString()))
+            OnValueViewCertificate();
+    });
 }
 
 CListEntryAttributes::~CListEntryAttributes() = default;
@@ -68,11 +79,16 @@ void CListEntryAttributes::addAttributeRows(LDAPAttribute& attribute, bool binar
 {
     const QString name = QString::fromStdWString(attribute.getName());
     const bool binary = binaryAsNotice && isBinaryAttribute(attribute.getName());
+    // Passwords show their scheme only.
+    const bool password = ldapmodel::isPasswordAttribute(attribute.getName());
     for (const auto& value : attribute.getValues()) {
         if (value.getObject() == nullptr)
             continue;
         const int row = setCell(getRowCount(), 0, name);
-        setCell(row, 1, binary ? binaryNotice() : QString::fromStdWString(value->toString()));
+        setCell(row, 1, binary     ? binaryNotice()
+                        : password ? QString::fromStdString(
+                                         ldapmodel::PasswordHash::maskedText(value->getByteString()))
+                                   : QString::fromStdWString(value->toString()));
     }
 }
 
@@ -96,6 +112,54 @@ void CListEntryAttributes::reset()
 {
     CGridControl::reset();
     m_iSelectedRow = -1;
+    m_toolTips.clear();
+}
+
+gc_ptr<ldapmodel::LDAPAttributeValue> CListEntryAttributes::getValueOfRow(int row) const
+{
+    const int index = getValueIndexInAttribute(row);
+    gc_ptr<Model> model = Model::getInstance();
+    if (index < 0 || model.getObject() == nullptr)
+        return gc_ptr<ldapmodel::LDAPAttributeValue>();
+    const gc_ptr<LDAPEntry> entry = model->getActiveEntry();
+    if (entry.getObject() == nullptr)
+        return gc_ptr<ldapmodel::LDAPAttributeValue>();
+    const gc_ptr<LDAPAttribute> attribute = entry->getAttribute(getItemString(row, 0).toStdWString());
+    if (attribute.getObject() == nullptr)
+        return gc_ptr<ldapmodel::LDAPAttributeValue>();
+    return attribute->getValue(index);
+}
+
+QString CListEntryAttributes::toolTipForRow(int row)
+{
+    util::TraceScope trace(L"CListEntryAttributes::toolTipForRow");
+    DIRLOOK_GUARD(L"CListEntryAttributes.cpp");
+    const auto cached = m_toolTips.constFind(row);
+    if (cached != m_toolTips.constEnd())
+        return cached.value();
+    QString text;
+    const gc_ptr<ldapmodel::LDAPAttributeValue> value = getValueOfRow(row);
+    if (value.getObject() != nullptr) {
+        const std::wstring name = getItemString(row, 0).toStdWString();
+        text = ValueToolTip::forValue(name, *value, getItemString(row, 1) == binaryNotice(),
+                                      binaryNotice());
+    }
+    m_toolTips.insert(row, text);
+    return text;
+}
+
+bool CListEntryAttributes::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return CGridControl::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.isValid() ? toolTipForRow(index.row()) : QString();
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    return true;
 }
 
 void CListEntryAttributes::updateFromModel(int)
@@ -169,6 +233,25 @@ QMenu* CListEntryAttributes::createContextMenu(QWidget* parent)
     return menu;
 }
 
+void CListEntryAttributes::addValueViewerActions(QMenu& menu, int row)
+{
+    const std::wstring name = getItemString(row, 0).toStdWString();
+    if (name.empty())
+        return;
+    if (ldapmodel::isCertificateAttribute(name)) {
+        menu.addSeparator();
+        connect(menu.addAction(QStringLiteral("View Certificate...")), &QAction::triggered, this,
+                &CListEntryAttributes::OnValueViewCertificate);
+    }
+    if (ldapmodel::isPasswordAttribute(name)) {
+        menu.addSeparator();
+        connect(menu.addAction(QStringLiteral("Set Password...")), &QAction::triggered, this,
+                &CListEntryAttributes::OnValueSetPassword);
+        connect(menu.addAction(QStringLiteral("Check Password...")), &QAction::triggered, this,
+                &CListEntryAttributes::OnValueCheckPassword);
+    }
+}
+
 void CListEntryAttributes::contextMenuEvent(QContextMenuEvent* event)
 {
     util::TraceScope trace(L"CListEntryAttributes::contextMenuEvent");
@@ -191,6 +274,7 @@ void CListEntryAttributes::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 
     std::unique_ptr<QMenu> menu(createContextMenu(this));
+    addValueViewerActions(*menu, m_iContextRow);
     menu->exec(viewport()->mapToGlobal(position));
 }
 
@@ -214,5 +298,8 @@ DIRLOOK_FORWARD_TO_FRAME(OnValueModify)
 DIRLOOK_FORWARD_TO_FRAME(OnValueDelete)
 DIRLOOK_FORWARD_TO_FRAME(OnLdifExport)
 DIRLOOK_FORWARD_TO_FRAME(OnEntryRefresh)
+DIRLOOK_FORWARD_TO_FRAME(OnValueViewCertificate)
+DIRLOOK_FORWARD_TO_FRAME(OnValueSetPassword)
+DIRLOOK_FORWARD_TO_FRAME(OnValueCheckPassword)
 
 #undef DIRLOOK_FORWARD_TO_FRAME

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "handles/gc_ptr.h"
 #include "views/CGridControl.h"
+
+#include <QHash>
 
 #include <string>
 
@@ -9,6 +12,7 @@ class QMenu;
 
 namespace ldapmodel {
 class LDAPAttribute;
+class LDAPAttributeValue;
 }
 
 // The record view: one row per value of the active entry's user attributes,
@@ -54,6 +58,16 @@ public:
 
     // The menu offered on a row; its actions raise the frame's handlers.
     QMenu* createContextMenu(QWidget* parent);
+    // The viewer commands that fit row's attribute, appended to menu:
+    // "View Certificate..." for a certificate, "Set Password..." and
+    // "Check Password..." for userPassword.
+    void addValueViewerActions(QMenu& menu, int row);
+
+    // The value shown on row, from the active entry; empty when there is none.
+    memorylib::gc_ptr<ldapmodel::LDAPAttributeValue> getValueOfRow(int row) const;
+    // The tooltip of row's value: a photo's thumbnail, a certificate's
+    // summary; empty when there is none. Kept until the list is refilled.
+    QString toolTipForRow(int row);
 
     // The menu's handlers: each runs the main frame's handler of that name.
     void OnAttributeAdd();
@@ -63,9 +77,13 @@ public:
     void OnValueDelete();
     void OnLdifExport();
     void OnEntryRefresh();
+    void OnValueViewCertificate();
+    void OnValueSetPassword();
+    void OnValueCheckPassword();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     CMainFrame* mainFrame() const;
@@ -75,4 +93,5 @@ private:
     int m_iSelectedRow = -1;
     int m_iContextRow = -1;
     int m_iContextColumn = -1;
+    QHash<int, QString> m_toolTips;
 };

@@ -5,7 +5,12 @@
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
 #include "schema/ValueKind.h"
+#include "model/Model.h"
+#include "values/ValueToolTip.h"
 #include "views/CListEntryAttributes.h"
+
+#include <QHelpEvent>
+#include <QToolTip>
 
 using ldapmodel::LDAPAttribute;
 using ldapmodel::LDAPEntry;
@@ -67,4 +72,42 @@ int CListEntryStructuralAttributes::addEntryRows(const gc_ptr<LDAPEntry>& entry)
         }
     }
     return added;
+}
+
+QString CListEntryStructuralAttributes::toolTipForRow(int row) const
+{
+    if (row < 0 || row >= getRowCount())
+        return QString();
+    const QString name = getItemString(row, 0);
+    int index = 0;
+    while (row - index - 1 >= 0 && getItemString(row - index - 1, 0) == name)
+        ++index;
+    const gc_ptr<ldapmodel::Model> model = ldapmodel::Model::getInstance();
+    const gc_ptr<LDAPEntry> entry =
+        model.getObject() != nullptr ? model->getActiveEntry() : gc_ptr<LDAPEntry>();
+    if (entry.getObject() == nullptr)
+        return QString();
+    const gc_ptr<LDAPAttribute> attribute = entry->getAttribute(name.toStdWString());
+    const gc_ptr<ldapmodel::LDAPAttributeValue> value =
+        attribute.getObject() != nullptr ? attribute->getValue(index)
+                                         : gc_ptr<ldapmodel::LDAPAttributeValue>();
+    if (value.getObject() == nullptr)
+        return QString();
+    const QString notice = CListEntryAttributes::binaryNotice();
+    return ValueToolTip::forValue(name.toStdWString(), *value, getItemString(row, 1) == notice,
+                                  notice);
+}
+
+bool CListEntryStructuralAttributes::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return CGridControl::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.isValid() ? toolTipForRow(index.row()) : QString();
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    return true;
 }

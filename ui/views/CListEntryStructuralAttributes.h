@@ -28,4 +28,11 @@ public:
     // handle); an "entryUUID" of the binary syntax shows the binary notice.
     // Returns the number of rows added.
     int addEntryRows(const memorylib::gc_ptr<ldapmodel::LDAPEntry>& entry);
+
+    // The tooltip of row's value, from the active entry: the local time of
+    // a GeneralizedTime value; empty when there is none.
+    QString toolTipForRow(int row) const;
+
+protected:
+    bool viewportEvent(QEvent* event) override;
 };

@@ -3,6 +3,8 @@
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/CDialogAddAttribute.h"
 #include "dialogs/CDialogAddValue.h"
+#include "dialogs/CDialogCertificate.h"
+#include "dialogs/CDialogCheckPassword.h"
 #include "dialogs/CDialogConnection.h"
 #include "dialogs/CDialogDeleteAttribute.h"
 #include "dialogs/CDialogMaxNoRecords.h"
@@ -11,6 +13,7 @@
 #include "dialogs/CDialogRenameEntry.h"
 #include "dialogs/CDialogSchema.h"
 #include "dialogs/CDialogSearchRecord.h"
+#include "dialogs/CDialogSetPassword.h"
 #include "faults/FaultGuard.h"
 #include "frame/CHelpWindow.h"
 #include "frame/CProgressBar.h"
@@ -24,6 +27,7 @@
 #include "services/DialogService.h"
 #include "utilities/MessageBox.h"
 #include "utilities/Util.h"
+#include "values/AttributeRoles.h"
 #include "views/CListEntryAttributes.h"
 #include "views/CListEntryStructuralAttributes.h"
 #include "views/TreeControlView.h"
@@ -222,6 +226,15 @@ void CMainFrame::createActions()
     addCommand("OnValueSearch", "&Search", QKeySequence("Shift+F"),
                "Search value within attribute", "Search Value", commandIcon("OnValueSearch"),
                &CMainFrame::OnEntrySearch);
+    addCommand("OnValueViewCertificate", "View &Certificate...", none,
+               "Show the selected certificate", "View certificate", QIcon(),
+               &CMainFrame::OnValueViewCertificate);
+    addCommand("OnValueSetPassword", "Set &Password...", none,
+               "Set the password of the active entry", "Set password", QIcon(),
+               &CMainFrame::OnValueSetPassword);
+    addCommand("OnValueCheckPassword", "Chec&k Password...", none,
+               "Check a password against the active entry's userPassword", "Check password",
+               QIcon(), &CMainFrame::OnValueCheckPassword);
     addCommand("OnSchemaView", "&View", QKeySequence("Ctrl+Shift+S"), "Show the schema objects",
                "Schema description", commandIcon("OnSchemaView"), &CMainFrame::OnSchemaView);
     addCommand("OnHelpContents", "&Contents", QKeySequence("F1"), "Display the help contents",
@@ -292,6 +305,10 @@ void CMainFrame::createMenus()
     add(value, "OnValueDelete");
     value->addSeparator();
     add(value, "OnValueSearch");
+    value->addSeparator();
+    add(value, "OnValueViewCertificate");
+    add(value, "OnValueSetPassword");
+    add(value, "OnValueCheckPassword");
 
     QMenu* ldif = bar->addMenu(QStringLiteral("Ld&if"));
     add(ldif, "OnLdifImport");
@@ -988,7 +1005,7 @@ int CMainFrame::OnValueModify()
         return -1;
     const std::wstring dn = m_pModel->getActiveEntryDN();
     const std::wstring name = m_strActiveAttributeName;
-    const std::wstring presetText = m_strActiveAttributeValue;
+    std::wstring presetText = m_strActiveAttributeValue;
     const int index = m_iActiveAttributeValueIndex;
 
     CDialogModifyValue dialog(this);
@@ -1000,6 +1017,11 @@ int CMainFrame::OnValueModify()
         const gc_ptr<ldapmodel::LDAPAttribute> attribute = entry->getAttribute(name);
         if (attribute.getObject() != nullptr && index >= 0 && index < attribute->getValueCount())
             oldValue = attribute->getValue(index);
+    }
+    // A password row shows only its scheme; what is stored is edited.
+    if (ldapmodel::isPasswordAttribute(name) && oldValue.getObject() != nullptr) {
+        presetText = oldValue->toString();
+        dialog.setTextValue(presetText);
     }
     // The record view's rule: a value it shows as binary is edited as a file.
     const bool binary = CListEntryAttributes::isBinaryAttribute(name);
@@ -1058,6 +1080,123 @@ int CMainFrame::OnValueDelete()
     refreshEntry();
     returnFocusToTree();
     return result == 0 ? 0 : -1;
+}
+
+gc_ptr<ldapmodel::LDAPAttributeValue> CMainFrame::selectedValue() const
+{
+    const gc_ptr<ldapmodel::LDAPEntry> entry = m_pModel->getActiveEntry();
+    if (entry.getObject() == nullptr)
+        return gc_ptr<ldapmodel::LDAPAttributeValue>();
+    const gc_ptr<ldapmodel::LDAPAttribute> attribute = entry->getAttribute(m_strActiveAttributeName);
+    if (attribute.getObject() == nullptr)
+        return gc_ptr<ldapmodel::LDAPAttributeValue>();
+    return attribute->getValue(m_iActiveAttributeValueIndex);
+}
+
+int CMainFrame::OnValueViewCertificate()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnValueViewCertificate");
+    if (checkConnectionAndSelection() != 0)
+        return -1;
+    const gc_ptr<ldapmodel::LDAPAttributeValue> value = selectedValue();
+    if (!ldapmodel::isCertificateAttribute(m_strActiveAttributeName) || value.getObject() == nullptr) {
+        util::messageBox(L"View Certificate", L"Please select a certificate value, first",
+                         util::BoxIcon::Warning, util::BoxButtons::Ok);
+        returnFocusToTree();
+        return -1;
+    }
+    const int result = CDialogCertificate::showValue(this, *value);
+    returnFocusToTree();
+    return result;
+}
+
+int CMainFrame::OnValueSetPassword()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnValueSetPassword");
+    if (checkConnection() != 0)
+        return -1;
+    const std::wstring dn = m_pModel->getActiveEntryDN();
+    const gc_ptr<ldapmodel::LDAPEntry> entry = m_pModel->getActiveEntry();
+    if (dn.empty() || entry.getObject() == nullptr)
+        return -1;
+    // The value replaced: the selected userPassword value, else the only
+    // one; without any, one is added.
+    std::wstring name = L"userPassword";
+    int index = -1;
+    std::wstring selectedName;
+    std::wstring selectedText;
+    int selectedIndex = -1;
+    const gc_ptr<ldapmodel::LDAPAttribute> passwords = entry->getAttribute(name);
+    if (m_pRecordView->getSelection(selectedName, selectedText, selectedIndex) == 0
+        && ldapmodel::isPasswordAttribute(selectedName) && selectedIndex >= 0) {
+        name = selectedName;
+        index = selectedIndex;
+    } else if (passwords.getObject() != nullptr && passwords->getValueCount() == 1) {
+        name = passwords->getName();
+        index = 0;
+    } else if (passwords.getObject() != nullptr && passwords->getValueCount() > 1) {
+        util::messageBox(L"Set Password", L"Please select the userPassword value to replace, first",
+                         util::BoxIcon::Warning, util::BoxButtons::Ok);
+        returnFocusToTree();
+        return -1;
+    }
+    CDialogSetPassword dialog(this);
+    dialog.setEntryDN(dn);
+    if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
+        returnFocusToTree();
+        return -1;
+    }
+    const std::string& bytes = dialog.getValue();
+    const gc_ptr<ldapmodel::LDAPAttributeValue> value =
+        new ldapmodel::LDAPAttributeValue(bytes.data(), bytes.size());
+    const int result = index >= 0 ? m_pModel->modifyAttributeValue(dn, name, value, index)
+                                  : m_pModel->syn_addAttributeValue(dn, value, name);
+    refreshEntry();
+    returnFocusToTree();
+    return result == 0 ? 0 : -1;
+}
+
+int CMainFrame::OnValueCheckPassword()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnValueCheckPassword");
+    if (checkConnection() != 0)
+        return -1;
+    const std::wstring dn = m_pModel->getActiveEntryDN();
+    const gc_ptr<ldapmodel::LDAPEntry> entry = m_pModel->getActiveEntry();
+    if (dn.empty() || entry.getObject() == nullptr)
+        return -1;
+    // The selected userPassword value, else every one.
+    std::vector<std::string> stored;
+    std::wstring selectedName;
+    std::wstring selectedText;
+    int selectedIndex = -1;
+    const gc_ptr<ldapmodel::LDAPAttribute> passwords = entry->getAttribute(L"userPassword");
+    if (m_pRecordView->getSelection(selectedName, selectedText, selectedIndex) == 0
+        && ldapmodel::isPasswordAttribute(selectedName) && passwords.getObject() != nullptr) {
+        const gc_ptr<ldapmodel::LDAPAttributeValue> value = passwords->getValue(selectedIndex);
+        if (value.getObject() != nullptr)
+            stored.push_back(value->getByteString());
+    } else if (passwords.getObject() != nullptr) {
+        for (const auto& value : passwords->getValues()) {
+            if (value.getObject() != nullptr)
+                stored.push_back(value->getByteString());
+        }
+    }
+    if (stored.empty()) {
+        util::messageBox(L"Check Password", L"The entry has no userPassword value that can be read.",
+                         util::BoxIcon::Warning, util::BoxButtons::Ok);
+        returnFocusToTree();
+        return -1;
+    }
+    CDialogCheckPassword dialog(this);
+    dialog.setEntryDN(dn);
+    dialog.setStoredValues(std::move(stored));
+    ui::dialogs().exec(dialog);
+    returnFocusToTree();
+    return 0;
 }
 
 int CMainFrame::OnSchemaView()

@@ -120,6 +120,12 @@ public Q_SLOTS:
     int OnValueAdd();
     int OnValueModify();
     int OnValueDelete();
+    // The value viewers: the selected certificate, the active entry's
+    // userPassword set through the specified value operations, a password
+    // checked against it.
+    int OnValueViewCertificate();
+    int OnValueSetPassword();
+    int OnValueCheckPassword();
     int OnSchemaView();
     int OnHelpContents();
     int OnHelpSearch();
@@ -144,6 +150,8 @@ private:
     int checkConnectionAndSelection();
     // Re-reads the active entry; the model's notifications refill the views.
     void refreshEntry();
+    // The value the selection triple names in the active entry, or empty.
+    memorylib::gc_ptr<ldapmodel::LDAPAttributeValue> selectedValue() const;
     // Refreshes the tree node of parentDN (keeping the selection), or the
     // selected node when parentDN has none.
     void refreshParentNode(const std::wstring& parentDN);

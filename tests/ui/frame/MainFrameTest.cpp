@@ -144,7 +144,8 @@ TEST_F(MainFrameTest, MenusHaveTheLabelsAndOrderOfTheCommandTable)
                          "&Search|&Add|&Modify-View|&Rename|&Delete|-|Search Properties|Refresh|"
                          "Refresh &Tree Node",
                          "&Add|&Delete",
-                         "&Add|&Modify-Save|&Delete|-|&Search",
+                         "&Add|&Modify-Save|&Delete|-|&Search|-|View &Certificate...|Set &Password...|"
+                         "Chec&k Password...",
                          "&Import|&Export",
                          "&View",
                          "&Toolbar|&Status Bar|-|Refresh &Entrry|Refresh Tree &Node",

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png: Dirlook connected to the demo directory,
-# drawn under Xvfb (offscreen when Xvfb is missing).
+# Takes docs/screenshot.png: Dirlook connected to the demo directory, a
+# photo's tooltip and a certificate's viewer shown, drawn under Xvfb
+# (offscreen when Xvfb is missing).
 #
 # Environment: DIRLOOK_BUILD_DIR (default build/), DIRLOOK_DEMO_HOME.
 set -euo pipefail

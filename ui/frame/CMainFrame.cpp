@@ -1175,8 +1175,11 @@ int CMainFrame::OnValueCheckPassword()
     int selectedIndex = -1;
     const gc_ptr<ldapmodel::LDAPAttribute> passwords = entry->getAttribute(L"userPassword");
     if (m_pRecordView->getSelection(selectedName, selectedText, selectedIndex) == 0
-        && ldapmodel::isPasswordAttribute(selectedName) && passwords.getObject() != nullptr) {
-        const gc_ptr<ldapmodel::LDAPAttributeValue> value = passwords->getValue(selectedIndex);
+        && ldapmodel::isPasswordAttribute(selectedName)) {
+        const gc_ptr<ldapmodel::LDAPAttribute> selected = entry->getAttribute(selectedName);
+        const gc_ptr<ldapmodel::LDAPAttributeValue> value =
+            selected.getObject() != nullptr ? selected->getValue(selectedIndex)
+                                            : gc_ptr<ldapmodel::LDAPAttributeValue>();
         if (value.getObject() != nullptr)
             stored.push_back(value->getByteString());
     } else if (passwords.getObject() != nullptr) {

@@ -141,6 +141,8 @@ int Model::connect(bool anonymous)
     return guardedStep(__LINE__, L"Can't connect", [&] {
         if (m_bConnected || m_pSession != nullptr)
             disconnect();
+        // Kept for the connects the model makes on its own.
+        m_bAnonymous = anonymous;
         if (openSession(anonymous) != 0)
             return -1;
         readTop();
@@ -185,7 +187,8 @@ bool Model::ensureConnected()
 {
     if (isConnected())
         return true;
-    return connect(false) == 0 && isConnected();
+    // As the last connect bound: an anonymous connection sends no credentials.
+    return connect(m_bAnonymous) == 0 && isConnected();
 }
 
 int Model::disconnect()

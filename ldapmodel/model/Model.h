@@ -45,8 +45,11 @@ public:
 
     // ---- connection ----------------------------------------------------
     // 0 or -1. Disconnects first when connected; after the bind reads the
-    // top of the tree, notifies MODEL_UPDATE_ALL and loads the schema.
+    // top of the tree, notifies MODEL_UPDATE_ALL and loads the schema. The
+    // connects the model makes on its own bind the same way (anonymous: no
+    // bind DN and no password).
     int connect(bool anonymous);
+    bool isAnonymous() const { return m_bAnonymous; }
     // Clears cache, active entry and schema, unbinds, restores the defaults
     // (filter, limits) and notifies MODEL_UPDATE_ALL. Returns 0.
     int disconnect();
@@ -272,6 +275,7 @@ private:
     unsigned int m_uSizeLimit = 0;
     unsigned int m_uTimeLimit = 0;
     bool m_bConnected = false;
+    bool m_bAnonymous = false;  // how the last connect bound
     int m_iLdifLineWidth = 70;
     std::wstring m_strLdifFileName;
     memorylib::gc_ptr<LDAPEntry> m_pActiveEntry;

@@ -47,10 +47,10 @@ private:
 
 // A word longer than this is taken for damage rather than a value.
 constexpr std::size_t kMaxWordLength = 65536;
+static_assert(ConnectionPropertyFile::kMaxPasswordLineLength >= kMaxWordLength + 2,
+              "a password word of an older file must load whole");
 // Longer than every key, so a longer word never matches one.
 constexpr std::size_t kMaxKeyLength = 32;
-// The password line: the tabs and a password as long as a word may be.
-constexpr std::size_t kMaxPasswordLineLength = kMaxWordLength + ConnectionPropertyFile::kMaxLineLength;
 
 bool isWordSpace(int c)
 {

@@ -54,11 +54,14 @@ public:
     // Longest rest of a line that load takes for a text value (tabs included).
     static constexpr std::size_t kMaxLineLength = 254;
     // Longest value of each text field that loads back whole: the line limit
-    // less the tabs after the key. The password line has no such limit.
+    // less the tabs after the key.
     static constexpr std::size_t kMaxNameLength = kMaxLineLength - 3;
     static constexpr std::size_t kMaxHostNameLength = kMaxLineLength - 2;
     static constexpr std::size_t kMaxUserDnLength = kMaxLineLength - 3;
     static constexpr std::size_t kMaxBaseDnLength = kMaxLineLength - 3;
+    // Longest rest of the password's line that load takes: room for a
+    // password as long as the one-word passwords of older files could be.
+    static constexpr std::size_t kMaxPasswordLineLength = 65536 + kMaxLineLength;
 
     // The first character of the text that the file can't hold (above
     // U+00FF), or 0 when it holds them all.

@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     if (!fits(profile->getName(), 3) || !fits(profile->getHostName(), 2) ||
         !fits(profile->getUserDn(), 3) || !fits(profile->getBaseDn(), 3) ||
-        !fits(profile->getFilter(), 3) || !fits(profile->getServerName(), 2))
+        !fits(profile->getFilter(), 3) || !fits(profile->getServerName(), 2) ||
+        profile->getUserPassword().size() + 2 > ConnectionPropertyFile::kMaxPasswordLineLength)
         return 0;
 
     ConnectionPropertyFile copy(wide(output));

@@ -1,17 +1,20 @@
 // Imports arbitrary bytes as an LDIF file through a Model that cannot
 // connect (port 0), so every add fails at once and every record read goes
 // to the error file. That file, read again, must give the same records:
-// the records of the input up to the first one that cannot be read, without
-// those that hold nothing but a version line.
+// the records of the input up to the first one that cannot be read (one
+// holding a zero byte is refused and the import goes on), without those that
+// hold nothing but a version line.
 #include "FuzzFiles.h"
 #include "handles/gc_ptr.h"
 #include "ldif/LDAPLdifFile.h"
+#include "ldif/LdifImportReport.h"
 #include "ldif/LdifRecordReader.h"
 #include "model/Model.h"
 #include "records/LDAPEntry.h"
 #include "utilities/MessageBox.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -57,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input = directory("ldif") + "/input.ldif";
     const std::string errors = directory("ldif") + "/errors.ldif";
     writeFile(input, data, size);
-    writeFile(errors, nullptr, 0);
+    std::remove(errors.c_str());  // each import makes its error file afresh
 
     LDAPLdifFile file(std::wstring(input.begin(), input.end()));
     file.setErrorFileName(std::wstring(errors.begin(), errors.end()));
@@ -67,6 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What the error file should hold.
     std::vector<std::string> expected;
     for (const std::string& record : recordsOf(file)) {
+        // Refused, and the import goes on.
+        if (LdifRecordReader::holdsZeroByte(record)) {
+            expected.push_back(record);
+            continue;
+        }
         gc_ptr<LDAPEntry> entry = new LDAPEntry();
         bool readable = LdifRecordReader::createFromLdifString(*entry, record) == 0;
         if (readable && entry->getDN().empty() && entry->getUserAttributeCount() == 0)
@@ -79,6 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result != (expected.empty() ? 0 : -1))
         std::abort();
 
+    // The error file is made at the first record it takes, under the name asked for.
+    const ldapmodel::LdifImportReport* report = file.getImportReport();
+    if (report == nullptr || report->getLostCount() != 0)
+        std::abort();
+    const std::wstring written = report->getErrorFile().getPath();
+    if (written != (expected.empty() ? std::wstring() : std::wstring(errors.begin(), errors.end())))
+        std::abort();
     LDAPLdifFile errorFile(std::wstring(errors.begin(), errors.end()));
     if (recordsOf(errorFile) != expected)
         std::abort();

@@ -1,5 +1,6 @@
 #include "utilities/MessageBox.h"
 
+#include "utilities/MessageBoxCapture.h"
 #include "utilities/Util.h"
 
 #include <atomic>
@@ -74,6 +75,10 @@ BoxAnswer messageBox(const std::wstring& caption, const std::wstring& text, BoxI
     request.icon = icon;
     request.buttons = buttons;
     request.defaultButton = defaultButton;
+    if (MessageBoxCapture* capture = MessageBoxCapture::current()) {
+        capture->take(request);
+        return defaultButton;
+    }
     return messageBoxService().show(request);
 }
 

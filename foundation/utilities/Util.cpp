@@ -447,11 +447,13 @@ std::string base64Encode(const unsigned char* bytes, std::size_t count)
     return result;
 }
 
-std::vector<unsigned char> base64Decode(const std::string& text)
+std::size_t base64DecodedBound(std::size_t length)
 {
-    std::vector<unsigned char> result;
-    if (text.empty())
-        return result;
+    return length / 4 * 3 + 3;
+}
+
+std::size_t base64DecodeTo(const char* text, std::size_t length, unsigned char* out)
+{
     auto sextet = [](unsigned char c) -> int {
         if (c >= 'A' && c <= 'Z')
             return c - 'A';
@@ -465,11 +467,11 @@ std::vector<unsigned char> base64Decode(const std::string& text)
             return 63;
         return -1;
     };
-    result.reserve(text.size() / 4 * 3 + 3);
+    std::size_t written = 0;
     unsigned int group = 0;
     int taken = 0;
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
+    for (std::size_t i = 0; i < length; ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
         if (c == 0)
             break;
         int value = sextet(c);
@@ -477,19 +479,29 @@ std::vector<unsigned char> base64Decode(const std::string& text)
             continue;
         group = (group << 6) | static_cast<unsigned int>(value);
         if (++taken == 4) {
-            result.push_back(static_cast<unsigned char>(group >> 16));
-            result.push_back(static_cast<unsigned char>(group >> 8));
-            result.push_back(static_cast<unsigned char>(group));
+            out[written++] = static_cast<unsigned char>(group >> 16);
+            out[written++] = static_cast<unsigned char>(group >> 8);
+            out[written++] = static_cast<unsigned char>(group);
             group = 0;
             taken = 0;
         }
     }
     if (taken == 2) {
-        result.push_back(static_cast<unsigned char>(group >> 4));
+        out[written++] = static_cast<unsigned char>(group >> 4);
     } else if (taken == 3) {
-        result.push_back(static_cast<unsigned char>(group >> 10));
-        result.push_back(static_cast<unsigned char>(group >> 2));
+        out[written++] = static_cast<unsigned char>(group >> 10);
+        out[written++] = static_cast<unsigned char>(group >> 2);
     }
+    return written;
+}
+
+std::vector<unsigned char> base64Decode(const std::string& text)
+{
+    std::vector<unsigned char> result;
+    if (text.empty())
+        return result;
+    result.resize(base64DecodedBound(text.size()));
+    result.resize(base64DecodeTo(text.data(), text.size(), result.data()));
     return result;
 }
 

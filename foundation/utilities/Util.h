@@ -31,6 +31,10 @@ std::wstring fromAnsi(const std::string& bytes);
 std::string base64Encode(const unsigned char* bytes, std::size_t count);
 // Skips characters outside the alphabet; a zero byte ends the input.
 std::vector<unsigned char> base64Decode(const std::string& text);
+// The same into out, which has room for base64DecodedBound(length) bytes;
+// returns the number of bytes written.
+std::size_t base64DecodeTo(const char* text, std::size_t length, unsigned char* out);
+std::size_t base64DecodedBound(std::size_t length);
 
 // Removes leading and trailing U+0020 only.
 std::wstring trim(const std::wstring& text);

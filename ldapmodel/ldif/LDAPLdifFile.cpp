@@ -1,14 +1,21 @@
 #include "ldif/LDAPLdifFile.h"
 
 #include "faults/FaultGuard.h"
+#include "ldif/LdifImportReport.h"
 #include "ldif/LdifRecordReader.h"
 #include "ldif/LdifRecordWriter.h"
 #include "logging/Log.h"
 #include "logging/Trace.h"
 #include "model/Model.h"
+#include "utilities/MessageBoxCapture.h"
 #include "utilities/Util.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +30,10 @@ const wchar_t LDAPLdifFile::DEFAULT_FILE_NAME[] = L"LDIFError.txt";
 namespace {
 
 std::atomic<int> g_importedEntryCount{0};
+// Distinct skipped names an export remembers for its report.
+constexpr std::size_t kMaxSkippedNames = 100;
+// A record buffer larger than this is given back after its record.
+constexpr std::size_t kKeptRecordCapacity = 1 << 20;
 
 util::Log& log()
 {
@@ -40,117 +51,214 @@ FilePtr openFile(const std::wstring& fileName, const char* mode)
     return FilePtr(std::fopen(util::toUtf8(fileName).c_str(), mode));
 }
 
+// A file opened for reading, closed when it goes out of scope.
+class InputFile {
+public:
+    explicit InputFile(const std::wstring& fileName)
+        : m_fd(::open(util::toUtf8(fileName).c_str(), O_RDONLY | O_CLOEXEC))
+    {
+    }
+    ~InputFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 // Lines of a file, read in blocks. The line feed, and a carriage return
 // before it, are not part of the line; a last line without a line feed
 // counts (a carriage return at its end is dropped as well).
 class LineSource {
 public:
-    explicit LineSource(std::FILE* file) : m_pFile(file), m_buffer(1 << 16) {}
+    explicit LineSource(int fd) : m_fd(fd), m_buffer(1 << 16) {}
 
-    // ending receives the line's end as it was in the file ("\r\n" or
-    // "\n"; a last line without one gets "\n").
-    bool next(std::string& line, const char*& ending)
+    // Appends the next line to out. start and end: where the line lies in
+    // the file, its line end included; ending: the line end as it was
+    // ("\r\n" or "\n"; a last line without one gets "\n"). false at the end
+    // of the file.
+    bool appendNext(std::string& out, long long& start, long long& end, const char*& ending)
     {
-        line.clear();
+        const std::size_t lineStart = out.size();
+        start = m_llBufferOffset + static_cast<long long>(m_uPosition);
         bool any = false;
         for (;;) {
-            if (m_uPosition == m_uLength) {
-                m_uLength = std::fread(m_buffer.data(), 1, m_buffer.size(), m_pFile);
-                m_uPosition = 0;
-                if (m_uLength == 0) {
-                    ending = dropCarriageReturn(line) ? "\r\n" : "\n";
-                    return any;
-                }
+            if (m_uPosition == m_uLength && !fill()) {
+                end = m_llBufferOffset + static_cast<long long>(m_uLength);
+                ending = dropCarriageReturn(out, lineStart) ? "\r\n" : "\n";
+                return any;
             }
-            const char* start = m_buffer.data() + m_uPosition;
-            std::size_t available = m_uLength - m_uPosition;
-            const void* found = std::memchr(start, '\n', available);
+            const char* from = m_buffer.data() + m_uPosition;
+            const std::size_t available = m_uLength - m_uPosition;
+            const void* found = std::memchr(from, '\n', available);
             if (found != nullptr) {
-                std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
-                line.append(start, length);
+                const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - from);
+                out.append(from, length);
                 m_uPosition += length + 1;
-                ending = dropCarriageReturn(line) ? "\r\n" : "\n";
+                end = m_llBufferOffset + static_cast<long long>(m_uPosition);
+                ending = dropCarriageReturn(out, lineStart) ? "\r\n" : "\n";
                 return true;
             }
-            line.append(start, available);
+            out.append(from, available);
             m_uPosition = m_uLength;
             any = true;
         }
     }
 
 private:
-    static bool dropCarriageReturn(std::string& line)
+    // A read error ends the file like its end does.
+    bool fill()
     {
-        if (line.empty() || line.back() != '\r')
+        m_llBufferOffset += static_cast<long long>(m_uLength);
+        m_uPosition = 0;
+        m_uLength = 0;
+        for (;;) {
+            ssize_t count = ::read(m_fd, m_buffer.data(), m_buffer.size());
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                return false;
+            m_uLength = static_cast<std::size_t>(count);
+            return true;
+        }
+    }
+
+    static bool dropCarriageReturn(std::string& out, std::size_t lineStart)
+    {
+        if (out.size() == lineStart || out.back() != '\r')
             return false;
-        line.pop_back();
+        out.pop_back();
         return true;
     }
 
-    std::FILE* m_pFile;
+    int m_fd;
     std::vector<char> m_buffer;
+    long long m_llBufferOffset = 0;
     std::size_t m_uPosition = 0;
     std::size_t m_uLength = 0;
 };
 
-// Splits the file into records and hands each to the handler.
-void scanRecords(std::FILE* file, const LDAPLdifFile::RecordHandler& handler,
-                 const std::function<bool()>& stopRequested)
-{
-    LineSource source(file);
-    std::string line;
-    const char* ending = "\n";
-    std::string record;
-    std::string linesAsRead;
-    bool afterComment = false;
-    auto finish = [&]() {
-        bool goOn = handler(record, linesAsRead);
-        record.clear();
-        linesAsRead.clear();
-        return goOn;
-    };
-    for (;;) {
-        if (stopRequested && stopRequested())
-            return;
-        if (!source.next(line, ending))
-            break;
-        std::size_t firstVisible = line.find_first_not_of(' ');
-        if (firstVisible == std::string::npos) {
-            afterComment = false;
-            if (!record.empty() && !finish())
-                return;
-            continue;
-        }
-        bool comment = line[0] == '#' || (line[0] == ' ' && afterComment) ||
-                       (record.empty() && line[firstVisible] == '#');
-        if (comment) {
-            afterComment = true;
-            if (!record.empty()) {
-                linesAsRead += line;
-                linesAsRead += ending;
-            }
-            continue;
-        }
-        afterComment = false;
-        record += line;
-        record += '\n';
-        linesAsRead += line;
-        linesAsRead += ending;
-    }
-    if (!record.empty())
-        finish();
-}
+// Splits a file into records (see the class comment) and hands each to a
+// handler. The record's lines as read are taken from the file again when
+// asked for, so a record is held in memory once; a file that can't be read
+// twice (a pipe) keeps them as well.
+class RecordScanner {
+public:
+    enum class End { EndOfFile, Handler, StopRequest };
+    // May take the record's bytes; answers false to stop.
+    using Handler = std::function<bool(std::string& record)>;
 
-// A comment line: line breaks in its text become spaces.
-std::string commentLine(const std::wstring& text)
-{
-    std::string line = "# " + util::toUtf8(text);
-    for (char& c : line) {
-        if (c == '\n' || c == '\r')
-            c = ' ';
+    explicit RecordScanner(int fd) : m_fd(fd), m_source(fd)
+    {
+        struct stat info {};
+        m_bRereadable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     }
-    line += '\n';
-    return line;
+
+    End scan(const Handler& handler, const std::function<bool()>& stopRequested)
+    {
+        std::string record;
+        bool afterComment = false;
+        auto finish = [&]() {
+            const bool goOn = handler(record);
+            record.clear();
+            return goOn;
+        };
+        for (;;) {
+            if (stopRequested && stopRequested())
+                return End::StopRequest;
+            const std::size_t lineStart = record.size();
+            long long start = 0;
+            long long end = 0;
+            const char* ending = "\n";
+            if (!m_source.appendNext(record, start, end, ending))
+                break;
+            const char* line = record.data() + lineStart;
+            const std::size_t length = record.size() - lineStart;
+            std::size_t firstVisible = 0;
+            while (firstVisible < length && line[firstVisible] == ' ')
+                ++firstVisible;
+            if (firstVisible == length) {
+                afterComment = false;
+                record.resize(lineStart);
+                if (!record.empty() && !finish())
+                    return End::Handler;
+                continue;
+            }
+            const bool comment = line[0] == '#' || (line[0] == ' ' && afterComment) ||
+                                 (lineStart == 0 && line[firstVisible] == '#');
+            if (comment) {
+                afterComment = true;
+                if (lineStart > 0)
+                    takeLineAsRead(line, length, ending, end);
+                record.resize(lineStart);
+                continue;
+            }
+            afterComment = false;
+            if (lineStart == 0) {
+                m_llStart = start;
+                m_linesAsRead.clear();
+            }
+            takeLineAsRead(line, length, ending, end);
+            record += '\n';
+        }
+        if (!record.empty() && !finish())
+            return End::Handler;
+        return End::EndOfFile;
+    }
+
+    // The lines of the record being handled as they were read, comments
+    // inside it included, each with its line end.
+    std::string linesAsRead() const
+    {
+        if (!m_bRereadable)
+            return m_linesAsRead;
+        std::string text(static_cast<std::size_t>(m_llEnd - m_llStart), '\0');
+        std::size_t got = 0;
+        while (got < text.size()) {
+            ssize_t count = ::pread(m_fd, text.data() + got, text.size() - got,
+                                    static_cast<off_t>(m_llStart + static_cast<long long>(got)));
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                break;
+            got += static_cast<std::size_t>(count);
+        }
+        text.resize(got);
+        // The last line of a file may lack its line end.
+        if (!text.empty() && text.back() != '\n')
+            text += '\n';
+        return text;
+    }
+
+private:
+    void takeLineAsRead(const char* line, std::size_t length, const char* ending, long long end)
+    {
+        m_llEnd = end;
+        if (!m_bRereadable)
+            m_linesAsRead.append(line, length).append(ending);
+    }
+
+    int m_fd;
+    LineSource m_source;
+    bool m_bRereadable = false;
+    long long m_llStart = 0;
+    long long m_llEnd = 0;
+    std::string m_linesAsRead;  // only for a file that can't be read twice
+};
+
+// The reason a refused add is counted under: the model's report of it,
+// else the first box the add asked for.
+std::wstring addRefusalReason(const Model& model, const util::MessageBoxCapture& capture)
+{
+    std::wstring reason = model.getLastAddError();
+    if (reason.empty() && !capture.boxes().empty())
+        reason = capture.boxes().front().text;
+    return reason.empty() ? std::wstring(L"not added") : reason;
 }
 
 } // namespace
@@ -160,6 +268,8 @@ LDAPLdifFile::LDAPLdifFile(const std::wstring& fileName)
       m_strErrorFileName(DEFAULT_FILE_NAME)
 {
 }
+
+LDAPLdifFile::~LDAPLdifFile() = default;
 
 int LDAPLdifFile::appendToFile(const std::wstring& fileName, const std::string& bytes)
 {
@@ -184,26 +294,28 @@ int LDAPLdifFile::appendEntry(const LDAPEntry& entry)
 {
     DIRLOOK_GUARD(L"LDAPLdifFile");
     util::TraceScope trace(L"LDAPLdifFile::appendEntry");
-    std::string record = LdifRecordWriter::entryRecord(entry, m_iLineWidth);
+    std::vector<std::wstring> skipped;
+    std::string record = LdifRecordWriter::entryRecord(entry, m_iLineWidth, &skipped);
+    for (const std::wstring& name : skipped) {
+        if (m_skippedNames.size() < kMaxSkippedNames)
+            m_skippedNames.insert(name);
+    }
     record += '\n';
-    return appendToFile(m_strFileName, record);
+    if (appendToFile(m_strFileName, record) != 0)
+        return -1;
+    ++m_iWrittenCount;
+    return 0;
 }
 
 int LDAPLdifFile::readRecords(const RecordHandler& handler, const std::function<bool()>& stopRequested) const
 {
     DIRLOOK_GUARD(L"LDAPLdifFile");
-    FilePtr file = openFile(m_strFileName, "r");
-    if (file == nullptr)
+    InputFile file(m_strFileName);
+    if (file.get() < 0)
         return -1;
-    scanRecords(file.get(), handler, stopRequested);
+    RecordScanner scanner(file.get());
+    scanner.scan([&](std::string& record) { return handler(record, scanner.linesAsRead()); }, stopRequested);
     return 0;
-}
-
-int LDAPLdifFile::appendRecordToErrorFile(const std::string& comment, const std::string& linesAsRead) const
-{
-    // A first line that starts with a space would continue the comment.
-    const char* separator = !linesAsRead.empty() && linesAsRead[0] == ' ' ? "\n" : "";
-    return appendToFile(m_strErrorFileName, comment + separator + linesAsRead + "\n");
 }
 
 int LDAPLdifFile::readEntries()
@@ -216,34 +328,47 @@ int LDAPLdifFile::readEntries(Model& model)
     DIRLOOK_GUARD(L"LDAPLdifFile");
     util::TraceScope trace(L"LDAPLdifFile::readEntries");
     log().write(L"LDAPLdifFile::readEntries %s", m_strFileName.c_str());
-    FilePtr file = openFile(m_strFileName, "r");
-    if (file == nullptr)
+    InputFile file(m_strFileName);
+    if (file.get() < 0)
         return -1;
+    m_pImportReport = std::make_unique<LdifImportReport>(m_strErrorFileName);
+    LdifImportReport& report = *m_pImportReport;
 
     model.progressStep();
     int result = 0;
     bool unreadable = false;
-    auto importRecord = [&](const std::string& record, const std::string& linesAsRead) {
+    RecordScanner scanner(file.get());
+    auto importRecord = [&](std::string& record) {
         memorylib::gc_ptr<LDAPEntry> entry = new LDAPEntry();
-        if (LdifRecordReader::createFromLdifString(*entry, record) != 0) {
-            appendRecordToErrorFile(
-                commentLine(L"dn: " + entry->getDN() + L" not read: the import stopped at this record"),
-                linesAsRead);
+        const bool zeroByte = LdifRecordReader::holdsZeroByte(record);
+        const int read = LdifRecordReader::createFromLdifString(*entry, std::move(record));
+        // The entry holds the values now; a large record's text goes.
+        if (record.capacity() > kKeptRecordCapacity)
+            std::string().swap(record);
+        if (zeroByte) {
+            // Taking the text up to the zero would add something else.
+            result = -1;
+            entry->clear();
+            report.refuse(entry->getDN(), scanner.linesAsRead(), 0, L"a line holds a zero byte");
+        } else if (read != 0) {
+            report.stopAt(entry->getDN(), scanner.linesAsRead());
             unreadable = true;
             return false;
-        }
-        // A record that holds nothing but "version: 1" is no entry.
-        if (entry->getDN().empty() && entry->getUserAttributeCount() == 0)
-            return true;
-
-        // syn_addEntry reports a refusal itself and answers -1; the model
-        // keeps the code and text for the error file.
-        result = model.syn_addEntry(entry);
-        if (result != 0) {
-            const std::wstring error = model.getLastAddError();
-            appendRecordToErrorFile(
-                commentLine(L"dn: " + entry->getDN() + L" refused: " + (error.empty() ? L"not added" : error)),
-                linesAsRead);
+        } else if (entry->getDN().empty() && entry->getUserAttributeCount() == 0) {
+            return true;  // nothing but "version: 1": no entry
+        } else {
+            // Refusals are counted for the summary rather than shown one by one.
+            util::MessageBoxCapture capture;
+            result = model.syn_addEntry(entry);
+            if (result == 0) {
+                report.countAdded();
+            } else {
+                const int code = model.getLastAddResult();
+                // Its values are not needed for the error file, which takes the text as read.
+                entry->clear();
+                report.refuse(entry->getDN(), scanner.linesAsRead(), code > 0 ? code : 0,
+                              addRefusalReason(model, capture));
+            }
         }
         if (m_iEntryPauseMilliseconds > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(m_iEntryPauseMilliseconds));
@@ -253,7 +378,9 @@ int LDAPLdifFile::readEntries(Model& model)
         model.progressStep();
         return true;
     };
-    scanRecords(file.get(), importRecord, [&model]() { return model.isStopRequested(); });
+    if (scanner.scan(importRecord, [&model]() { return model.isStopRequested(); }) ==
+        RecordScanner::End::StopRequest)
+        report.setStopped();
     return unreadable ? -1 : result;
 }
 

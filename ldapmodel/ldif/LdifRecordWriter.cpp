@@ -218,12 +218,55 @@ std::string LdifRecordWriter::attributeText(const LDAPAttribute& attribute, int 
     return out;
 }
 
-std::string LdifRecordWriter::entryRecord(const LDAPEntry& entry, int lineWidth)
+bool LdifRecordWriter::isWritableName(const std::wstring& name)
+{
+    auto isLetterOrDigit = [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+    };
+    const std::size_t semicolon = name.find(L';');
+    const std::size_t typeLength = semicolon == std::wstring::npos ? name.size() : semicolon;
+    if (typeLength == 0 || !isLetterOrDigit(name[0]))
+        return false;
+    for (std::size_t i = 0; i < typeLength; ++i) {
+        if (!isLetterOrDigit(name[i]) && name[i] != L'-' && name[i] != L'.')
+            return false;
+    }
+    // Options: each one ";" and at least one letter, digit or hyphen.
+    std::size_t optionLength = 0;
+    for (std::size_t i = typeLength; i < name.size(); ++i) {
+        if (name[i] == L';') {
+            if (i != typeLength && optionLength == 0)
+                return false;
+            optionLength = 0;
+        } else if (isLetterOrDigit(name[i]) || name[i] == L'-') {
+            ++optionLength;
+        } else {
+            return false;
+        }
+    }
+    if (typeLength != name.size() && optionLength == 0)
+        return false;
+    std::wstring type = name.substr(0, typeLength);
+    for (wchar_t& c : type) {
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c + (L'a' - L'A'));
+    }
+    return type != L"dn" && type != L"changetype" && type != L"control";
+}
+
+std::string LdifRecordWriter::entryRecord(const LDAPEntry& entry, int lineWidth,
+                                          std::vector<std::wstring>* skippedNames)
 {
     std::string out = dnLine(entry.getDN(), lineWidth);
     for (const memorylib::gc_ptr<LDAPAttribute>& attribute : entry.getUserAttributes()) {
-        if (attribute.getObject() != nullptr)
-            appendAttributeText(out, *attribute, lineWidth);
+        if (attribute.getObject() == nullptr)
+            continue;
+        if (!isWritableName(attribute->getName())) {
+            if (skippedNames != nullptr && attribute->getValueCount() > 0)
+                skippedNames->push_back(attribute->getName());
+            continue;
+        }
+        appendAttributeText(out, *attribute, lineWidth);
     }
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace ldapmodel {
 
@@ -33,8 +34,19 @@ public:
     static constexpr int MIN_ATTRIBUTE_LINE_WIDTH = 50;
 
     // The entry's record (DN line, attribute lines), without the empty line
-    // that separates records.
-    static std::string entryRecord(const LDAPEntry& entry, int lineWidth);
+    // that separates records. An attribute whose name isWritableName refuses
+    // is left out, and its name appended to skippedNames when given.
+    static std::string entryRecord(const LDAPEntry& entry, int lineWidth,
+                                   std::vector<std::wstring>* skippedNames = nullptr);
+
+    // A name that can stand as an attribute description in a record: an
+    // attribute type of letters, digits, hyphens and dots that starts with a
+    // letter or a digit, then options, each ";" and letters, digits and
+    // hyphens; and none of "dn", "changetype" and "control" (any letter
+    // case), which LDIF reads as lines of the record's own. Anything else
+    // (a name from a hostile server holding ": " and line feeds) could plant
+    // lines, or whole records, in the file.
+    static bool isWritableName(const std::wstring& name);
     // The record at the display width, each byte as one character.
     static std::wstring entryRecordText(const LDAPEntry& entry);
 

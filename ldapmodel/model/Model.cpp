@@ -2,6 +2,8 @@
 
 #include "faults/FaultGuard.h"
 #include "ldif/LDAPLdifFile.h"
+#include "ldif/LdifExportReport.h"
+#include "ldif/LdifImportReport.h"
 #include "logging/Log.h"
 #include "logging/Trace.h"
 #include "model/DirectoryReader.h"
@@ -141,6 +143,8 @@ int Model::connect(bool anonymous)
     return guardedStep(__LINE__, L"Can't connect", [&] {
         if (m_bConnected || m_pSession != nullptr)
             disconnect();
+        // Kept for the connects the model makes on its own.
+        m_bAnonymous = anonymous;
         if (openSession(anonymous) != 0)
             return -1;
         readTop();
@@ -185,7 +189,8 @@ bool Model::ensureConnected()
 {
     if (isConnected())
         return true;
-    return connect(false) == 0 && isConnected();
+    // As the last connect bound: an anonymous connection sends no credentials.
+    return connect(m_bAnonymous) == 0 && isConnected();
 }
 
 int Model::disconnect()
@@ -463,8 +468,10 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
         code = session->searchAsync(base, scope, filter, attributes, !exporting, m_uSizeLimit, messageId);
     if (code != 0 && reportStart)
         reportLdapError(code, ldapErrorText(code));
-    if (exporting)
+    if (exporting) {
         m_iLdifResult.store(code);
+        setLdifReport(LdifReport());
+    }
 
     m_background.setBaseDN(base);
     m_background.setFileName(fileName);
@@ -584,6 +591,8 @@ void Model::runSearchWorker(const WorkerJob& job)
                 break;
             }
         }
+        if (exporting)
+            finishExport(file);
     }
 }
 
@@ -598,21 +607,57 @@ int Model::writeExportedEntry(LDAPLdifFile& file, const LDAPEntry& entry)
     return -1;
 }
 
+void Model::finishExport(const LDAPLdifFile& file)
+{
+    const int code = m_iLdifResult.load();
+    // A file that can't be written was reported as it happened.
+    if (code == -1)
+        return;
+    const int lastType = m_background.getLastResult();
+    LdifExportReport::End end = LdifExportReport::End::StoppedByUser;
+    if (lastType < 0 || lastType == LdapSession::MESSAGE_SEARCH_RESULT)
+        end = code == 0 ? LdifExportReport::End::Complete : LdifExportReport::End::Failed;
+    const std::wstring failure = L"LDAPError " + std::to_wstring(code) + L": " + ldapErrorText(code);
+    setLdifReport(LdifReport(L"Export to ldif file",
+                             LdifExportReport::text(file.getFileName(), file.getWrittenCount(), end, failure,
+                                                    file.getSkippedAttributeNames())));
+}
+
+void Model::setLdifReport(const LdifReport& report)
+{
+    std::lock_guard<std::mutex> lock(m_ldifReportMutex);
+    m_ldifReport = report;
+}
+
+LdifReport Model::getLdifReport() const
+{
+    std::lock_guard<std::mutex> lock(m_ldifReportMutex);
+    return m_ldifReport;
+}
+
 int Model::exportLdif(const std::wstring& fileName, bool subtree)
 {
     DIRLOOK_GUARD(L"Model");
     util::TraceScope trace(L"Model::exportLdif");
     log().write(L"Model::exportLdif %s subtree %d", fileName.c_str(), subtree ? 1 : 0);
+    setLdifReport(LdifReport());
     // An empty name would give the file the default name.
     gc_ptr<LDAPEntry> active = m_pActiveEntry;
     if (fileName.empty() || active.getObject() == nullptr || active->getDN().empty())
         return -1;
     LDAPLdifFile file(fileName);
     file.setLineWidth(m_iLdifLineWidth);
-    if (!subtree)
-        return writeExportedEntry(file, *active);
+    const int result = subtree ? exportSubtreeNow(file, active->getDN()) : writeExportedEntry(file, *active);
+    // Names left out of the records are told at the end.
+    setLdifReport(LdifReport(L"Export to ldif file",
+                             LdifExportReport::text(file.getFileName(), file.getWrittenCount(),
+                                                    LdifExportReport::End::Complete, std::wstring(),
+                                                    file.getSkippedAttributeNames())));
+    return result;
+}
 
-    const std::wstring base = active->getDN();
+int Model::exportSubtreeNow(LDAPLdifFile& file, const std::wstring& base)
+{
     return guardedStep(__LINE__, L"Can't search directory", [&] {
         if (!ensureConnected())
             return -1;
@@ -655,6 +700,7 @@ int Model::importLdif(const std::wstring& fileName)
     log().write(L"Model::importLdif %s", fileName.c_str());
     if (!claimBackground())
         return 0;
+    setLdifReport(LdifReport());
     // The adds would connect on the worker; that happens here instead.
     const bool ready = !fileName.empty() && ensureConnected();
     m_iLdifResult.store(-1);
@@ -677,6 +723,9 @@ void Model::runImportWorker(const std::wstring& fileName)
     // ends the import before the next record is added.
     LDAPLdifFile file(fileName);
     m_iLdifResult.store(file.readEntries(*this));
+    const LdifImportReport* report = file.getImportReport();
+    if (report != nullptr && report->needsAttention())
+        setLdifReport(LdifReport(L"Import ldif file", report->summary(fileName)));
 }
 
 int Model::stopBackground()

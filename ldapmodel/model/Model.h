@@ -1,6 +1,7 @@
 #pragma once
 
 #include "handles/gc_ptr.h"
+#include "ldif/LdifReport.h"
 #include "model/BackgroundState.h"
 #include "model/ModelObservable.h"
 #include "records/LDAPAttributeValue.h"
@@ -45,8 +46,11 @@ public:
 
     // ---- connection ----------------------------------------------------
     // 0 or -1. Disconnects first when connected; after the bind reads the
-    // top of the tree, notifies MODEL_UPDATE_ALL and loads the schema.
+    // top of the tree, notifies MODEL_UPDATE_ALL and loads the schema. The
+    // connects the model makes on its own bind the same way (anonymous: no
+    // bind DN and no password).
     int connect(bool anonymous);
+    bool isAnonymous() const { return m_bAnonymous; }
     // Clears cache, active entry and schema, unbinds, restores the defaults
     // (filter, limits) and notifies MODEL_UPDATE_ALL. Returns 0.
     int disconnect();
@@ -158,6 +162,12 @@ public:
     // file can't be opened); export, the search's result code, or -1 when
     // the file can't be written or the search did not start.
     int getLdifResult() const { return m_iLdifResult.load(); }
+    // What the user is to be told at the end of the last LDIF operation,
+    // once its worker has ended: an import that did not add every record
+    // (the summary: added, refused by reason, where the refused records
+    // are, what was lost), an export cut short (entries written and why it
+    // stopped) or one that left attribute names out. Empty otherwise.
+    LdifReport getLdifReport() const;
     // The LDAP code of the last syn_addEntry (0 after a success, -1 when
     // nothing was sent) and the report's text ("LDAPError 68: Already exists").
     int getLastAddResult() const { return m_iLastAddResult.load(); }
@@ -250,6 +260,12 @@ private:
                               const std::vector<std::wstring>& attributes, bool reportStart);
     // Appends one entry of an export to file; a failure is reported. 0 or -1.
     static int writeExportedEntry(LDAPLdifFile& file, const LDAPEntry& entry);
+    // exportLdif's subtree: searched at once, each entry announced and written.
+    int exportSubtreeNow(LDAPLdifFile& file, const std::wstring& base);
+    // After the worker's search loop of an export: the report of how it
+    // ended, from the last message's type and the search's result.
+    void finishExport(const LDAPLdifFile& file);
+    void setLdifReport(const LdifReport& report);
     void runImportWorker(const std::wstring& fileName);
     // Starts body as the background operation (claimed first with
     // claimBackground); afterwards the worker tells the progress observer
@@ -272,6 +288,7 @@ private:
     unsigned int m_uSizeLimit = 0;
     unsigned int m_uTimeLimit = 0;
     bool m_bConnected = false;
+    bool m_bAnonymous = false;  // how the last connect bound
     int m_iLdifLineWidth = 70;
     std::wstring m_strLdifFileName;
     memorylib::gc_ptr<LDAPEntry> m_pActiveEntry;
@@ -292,6 +309,8 @@ private:
     std::atomic<int> m_iLastConnectResult{0};  // code of the last failed connect, 0 after a good one
     mutable std::mutex m_lastAddMutex;  // guards m_strLastAddError
     std::wstring m_strLastAddError;
+    mutable std::mutex m_ldifReportMutex;  // guards m_ldifReport, set by the LDIF workers
+    LdifReport m_ldifReport;
 };
 
 } // namespace ldapmodel

@@ -10,7 +10,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 namespace ldapmodel {
 
@@ -44,6 +47,8 @@ private:
 
 // A word longer than this is taken for damage rather than a value.
 constexpr std::size_t kMaxWordLength = 65536;
+static_assert(ConnectionPropertyFile::kMaxPasswordLineLength >= kMaxWordLength + 2,
+              "a password word of an older file must load whole");
 // Longer than every key, so a longer word never matches one.
 constexpr std::size_t kMaxKeyLength = 32;
 
@@ -85,10 +90,10 @@ public:
         return true;
     }
 
-    // Rest of the current line, at most kMaxLineLength bytes; the line end is
-    // consumed. A longer line yields its first kMaxLineLength bytes and fails
-    // the reader. End of file before any byte fails.
-    bool readLine(std::string& line)
+    // Rest of the current line, at most maxLength bytes; the line end is
+    // consumed. A longer line yields its first maxLength bytes and fails the
+    // reader. End of file before any byte fails.
+    bool readLine(std::string& line, std::size_t maxLength)
     {
         line.clear();
         if (m_bFailed)
@@ -104,7 +109,7 @@ public:
             }
             if (c == '\n')
                 return true;
-            if (line.size() == ConnectionPropertyFile::kMaxLineLength) {
+            if (line.size() == maxLength) {
                 unget(c);
                 m_bFailed = true;
                 return true;
@@ -229,7 +234,55 @@ std::int32_t parsePort(const std::string& word)
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
+// A file that is removed when it goes out of scope, unless kept.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : m_path(std::move(path)) {}
+    ~TemporaryFile()
+    {
+        if (!m_path.empty())
+            ::unlink(m_path.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    void keep() { m_path.clear(); }
+
+private:
+    std::string m_path;
+};
+
+// A mkstemp template in the directory of path: ".<file name>.XXXXXX", which
+// the "*.connectionProperties" pattern never matches.
+std::string temporaryPathFor(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return directory + "." + name + ".XXXXXX";
+}
+
 enum class ValueKind { TextLine, Port, Password, Flag };
+
+// The rest of the line without carriage returns and without its leading
+// run of tabs and spaces; false when nothing is left or the line can't be
+// read.
+bool readLineValue(ProfileReader& reader, std::size_t maxLength, std::string& value)
+{
+    std::string line;
+    if (!reader.readLine(line, maxLength))
+        return false;
+    std::string cleaned;
+    cleaned.reserve(line.size());
+    for (char c : line) {
+        if (c != '\r')
+            cleaned.push_back(c);
+    }
+    const std::size_t start = cleaned.find_first_not_of(" \t");
+    if (start == std::string::npos)
+        return false;
+    value = cleaned.substr(start);
+    return true;
+}
 
 struct FieldFormat {
     const char* key;
@@ -276,7 +329,7 @@ int ConnectionPropertyFile::load()
 
     ProfileReader reader(file.get());
     std::string word;
-    std::string line;
+    std::string text;
     for (std::size_t index = 0; index < sizeof kFields / sizeof kFields[0]; ++index) {
         const FieldFormat& field = kFields[index];
         if (!reader.readWord(word, kMaxKeyLength) || word != field.key) {
@@ -288,23 +341,19 @@ int ConnectionPropertyFile::load()
 
         std::wstring value;
         switch (field.kind) {
-        case ValueKind::TextLine: {
-            if (!reader.readLine(line))
+        case ValueKind::TextLine:
+            if (!readLineValue(reader, kMaxLineLength, text))
                 return 1;
-            std::string cleaned;
-            cleaned.reserve(line.size());
-            for (char c : line) {
-                if (c != '\r')
-                    cleaned.push_back(c);
-            }
-            std::size_t start = cleaned.find_first_not_of(" \t");
-            if (start == std::string::npos)
-                return 1;
-            value = bytesToText(cleaned.substr(start));
+            value = bytesToText(text);
             break;
-        }
-        case ValueKind::Port:
         case ValueKind::Password:
+            // The rest of the line, so spaces belong to the password; as long
+            // as a password word could be, so older files load as before.
+            if (!readLineValue(reader, kMaxPasswordLineLength, text))
+                return 1;
+            value = bytesToText(text);
+            break;
+        case ValueKind::Port:
         case ValueKind::Flag:
             if (!reader.readWord(word, kMaxWordLength))
                 return 1;
@@ -331,10 +380,30 @@ int ConnectionPropertyFile::load()
     return 0;
 }
 
+wchar_t ConnectionPropertyFile::firstUnstorableCharacter(const std::wstring& text)
+{
+    for (wchar_t c : text) {
+        if (c < 0 || c > 255)
+            return c;
+    }
+    return 0;
+}
+
+int ConnectionPropertyFile::saveFailed(const wchar_t* what, int error)
+{
+    m_strSaveError = what;
+    if (error != 0)
+        m_strSaveError += L": " + util::fromUtf8(std::strerror(error));
+    util::Log::getLog(L"ldapmodel")
+        ->write(L"ConnectionPropertyFile::save %s: %s", m_strFileName.c_str(), m_strSaveError.c_str());
+    return -1;
+}
+
 int ConnectionPropertyFile::save()
 {
     util::TraceScope trace(L"ConnectionPropertyFile::save");
     DIRLOOK_GUARD(L"ConnectionPropertyFile.cpp");
+    m_strSaveError.clear();
 
     std::string content;
     appendLine(content, kFields[0].keyAndTabs, m_strName);
@@ -351,39 +420,38 @@ int ConnectionPropertyFile::save()
     appendLine(content, kFields[7].keyAndTabs, m_strFilter);
     appendLine(content, kFields[8].keyAndTabs, m_strServerName);
 
-    // The file holds a clear-text password: a new file is for its owner only;
-    // an existing one is truncated and keeps its mode.
+    // The file holds a clear-text password. It is written whole to a new
+    // owner-only file beside the profile, then renamed over it: a reader
+    // never sees half a profile, and a link at the path is replaced, never
+    // followed.
     const std::string path = util::toUtf8(m_strFileName);
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    bool created = fd >= 0;
-    if (!created && errno == EEXIST)
-        fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
-    FileDescriptor file(fd);
-    if (created)
-        ::fchmod(file.get(), 0600);  // exact, whatever the umask
-    if (!file.valid()) {
-        util::Log::getLog(L"ldapmodel")
-            ->write(L"ConnectionPropertyFile::save can't open %s", m_strFileName.c_str());
-        return -1;
-    }
+    struct stat existing {};
+    if (::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
+        return saveFailed(L"is not a regular file", 0);
+    std::string temporary = temporaryPathFor(path);
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!file.valid())
+        return saveFailed(L"can't create a file beside it", errno);
+    TemporaryFile cleanup(temporary);
+    if (::fchmod(file.get(), 0600) != 0)  // mkstemp's mode, whatever the umask
+        return saveFailed(L"can't make the file private", errno);
 
     std::size_t written = 0;
     while (written < content.size()) {
         ssize_t count = ::write(file.get(), content.data() + written, content.size() - written);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count <= 0) {
-            util::Log::getLog(L"ldapmodel")
-                ->write(L"ConnectionPropertyFile::save write error on %s", m_strFileName.c_str());
-            return -1;
-        }
+        if (count <= 0)
+            return saveFailed(L"write error", count < 0 ? errno : ENOSPC);
         written += static_cast<std::size_t>(count);
     }
-    if (!file.close()) {
-        util::Log::getLog(L"ldapmodel")
-            ->write(L"ConnectionPropertyFile::save close error on %s", m_strFileName.c_str());
-        return -1;
-    }
+    if (::fsync(file.get()) != 0)
+        return saveFailed(L"write error", errno);
+    if (!file.close())
+        return saveFailed(L"close error", errno);
+    if (::rename(temporary.c_str(), path.c_str()) != 0)
+        return saveFailed(L"can't replace the file", errno);
+    cleanup.keep();
     util::Log::getLog(L"ldapmodel")
         ->write(L"ConnectionPropertyFile::save %s host %s", m_strFileName.c_str(),
                 m_strHostName.c_str());

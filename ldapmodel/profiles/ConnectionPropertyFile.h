@@ -17,11 +17,18 @@ public:
 
     // 0: all nine fields read; 1: the contents stopped matching the format
     // (fields read so far keep their new values); -1: can't open the file.
+    // Text values and the password are the rest of their line, leading tabs
+    // and spaces dropped; port and flag are one word each.
     int load();
-    // 0 after writing; -1 when the file can't be opened or written. A new file
-    // is created with mode 0600; an existing one keeps its mode. A character
-    // above 255 is written as "?".
+    // 0 after writing; -1 when the file can't be written (getSaveError says
+    // why; any existing file stays as it was). The profile is written to a
+    // new owner-only file (0600) in the same directory, which then replaces
+    // the file at the path: a symbolic link there is replaced, never
+    // followed, and anything else that is not a regular file is refused. A
+    // character above 255 is written as "?" (canHold tells beforehand).
     int save();
+    // Why the last save failed; empty after a good one.
+    const std::wstring& getSaveError() const { return m_strSaveError; }
 
     std::wstring getName() const { return m_strName; }
     std::wstring getHostName() const { return m_strHostName; }
@@ -46,8 +53,23 @@ public:
 
     // Longest rest of a line that load takes for a text value (tabs included).
     static constexpr std::size_t kMaxLineLength = 254;
+    // Longest value of each text field that loads back whole: the line limit
+    // less the tabs after the key.
+    static constexpr std::size_t kMaxNameLength = kMaxLineLength - 3;
+    static constexpr std::size_t kMaxHostNameLength = kMaxLineLength - 2;
+    static constexpr std::size_t kMaxUserDnLength = kMaxLineLength - 3;
+    static constexpr std::size_t kMaxBaseDnLength = kMaxLineLength - 3;
+    // Longest rest of the password's line that load takes: room for a
+    // password as long as the one-word passwords of older files could be.
+    static constexpr std::size_t kMaxPasswordLineLength = 65536 + kMaxLineLength;
+
+    // The first character of the text that the file can't hold (above
+    // U+00FF), or 0 when it holds them all.
+    static wchar_t firstUnstorableCharacter(const std::wstring& text);
 
 private:
+    int saveFailed(const wchar_t* what, int error);
+
     std::wstring m_strName;
     std::wstring m_strHostName;
     std::int32_t m_iPortNumber = 0;
@@ -58,6 +80,7 @@ private:
     std::wstring m_strFilter;
     std::wstring m_strServerName;
     const std::wstring m_strFileName;
+    std::wstring m_strSaveError;
 };
 
 } // namespace ldapmodel

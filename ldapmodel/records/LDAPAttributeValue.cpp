@@ -116,6 +116,17 @@ LDAPAttributeValue::LDAPAttributeValue(const std::wstring& text)
     assign(bytes.data(), bytes.size(), false);
 }
 
+LDAPAttributeValue::LDAPAttributeValue(std::unique_ptr<char[]> buffer, std::size_t length)
+{
+    if (buffer == nullptr || length == 0)
+        return;
+    if (length > MAX_VALUE_LENGTH)
+        throw std::length_error("attribute value too long");
+    buffer[length] = '\0';
+    m_pBuffer = std::move(buffer);
+    m_uLength = static_cast<std::uint32_t>(length);
+}
+
 LDAPAttributeValue::LDAPAttributeValue(const berval* value)
 {
     if (value != nullptr)

@@ -26,6 +26,10 @@ public:
     LDAPAttributeValue(const char* bytes, std::size_t length);
     // The text in UTF-8.
     explicit LDAPAttributeValue(const std::wstring& text);
+    // Takes the buffer, whose first length bytes are the value and which has
+    // room for one byte more (set to zero here). Null or length 0 gives an
+    // empty value.
+    LDAPAttributeValue(std::unique_ptr<char[]> buffer, std::size_t length);
     // Copies bv_len bytes and keeps a zero byte after them; a berval of
     // length 0 still gets a (one-byte) buffer. A null pointer gives an
     // empty value.

@@ -7,7 +7,7 @@
 #include "profiles/Directories.h"
 #include "services/DialogService.h"
 
-#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -99,10 +99,12 @@ int CDialogConnection::readProfiles()
         if (ConnectionFiles::profileNameOf(fileName, name))
             m_pList->addItem(QString::fromStdWString(name));
     }
-    // An empty directory simply has no profiles; one that can't be read
-    // is reported.
-    const QDir connections(QString::fromStdWString(directory));
-    if (directory.empty() || !connections.exists() || !connections.isReadable()) {
+    // A missing directory (every first start) or an empty one simply has no
+    // profiles; one that is there but can't be read is reported.
+    const QFileInfo connections(QString::fromStdWString(directory));
+    const bool missing = !directory.empty() && !connections.exists() && !connections.isSymLink();
+    if (!missing && (directory.empty() || !connections.isDir() || !connections.isReadable()
+                     || !connections.isExecutable())) {
         util::messageBox(L"Connection", L"Can't read connection files, please reinstall the program",
                          util::BoxIcon::Warning, util::BoxButtons::Ok);
         return -1;

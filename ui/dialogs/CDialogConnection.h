@@ -22,8 +22,10 @@ public:
     explicit CDialogConnection(QWidget* parent = nullptr);
     ~CDialogConnection() override;
 
-    // Re-reads the profile names into the list. 0, or -1 after "Can't read
-    // connection files, please reinstall the program".
+    // Re-reads the profile names into the list. 0 (also when the connections
+    // directory does not exist yet: the list is empty), or -1 after "Can't
+    // read connection files, please reinstall the program" for a directory
+    // that is there but can't be read.
     int readProfiles();
 
     // The chosen values, valid after ConnectResult.

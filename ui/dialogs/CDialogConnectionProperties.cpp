@@ -36,6 +36,33 @@ bool isUsableProfileName(const std::wstring& name)
            && name.find(L'\0') == std::wstring::npos;
 }
 
+// Why the field's value would not load back from the profile file as it is,
+// or an empty text when it would.
+struct ProfileField {
+    const wchar_t* label;
+    const std::wstring& value;
+    std::size_t maxLength;
+    bool secret;     // its characters are not shown
+    bool dashEmpty;  // the file reads "-" back as an empty value
+};
+
+std::wstring unstorableReason(const ProfileField& field)
+{
+    const std::wstring start = std::wstring(L"The ") + field.label + L" field ";
+    const wchar_t unstorable = ConnectionPropertyFile::firstUnstorableCharacter(field.value);
+    if (unstorable != 0)
+        return start + L"holds "
+               + (field.secret ? std::wstring(L"a character") : L"\"" + std::wstring(1, unstorable) + L"\", a character")
+               + L" that a connection file can't store.\nPlease use only Latin-1 characters (up to U+00FF).";
+    if (!field.value.empty() && (field.value[0] == L' ' || field.value[0] == L'\t'))
+        return start + L"can't start with a space or a tab.";
+    if (field.value.size() > field.maxLength)
+        return start + L"can't be longer than " + std::to_wstring(field.maxLength) + L" characters.";
+    if (field.dashEmpty && field.value == L"-")
+        return start + L"can't be \"-\" alone: a connection file reads it as empty.";
+    return std::wstring();
+}
+
 } // namespace
 
 CDialogConnectionProperties::CDialogConnectionProperties(
@@ -55,7 +82,9 @@ CDialogConnectionProperties::CDialogConnectionProperties(
         return edit;
     };
     m_pName = makeEdit(QStringLiteral("Name"));
+    m_pName->setMaxLength(static_cast<int>(ConnectionPropertyFile::kMaxNameLength));
     m_pHost = makeEdit(QStringLiteral("Host"));
+    m_pHost->setMaxLength(static_cast<int>(ConnectionPropertyFile::kMaxHostNameLength));
     m_pPort = makeEdit(QStringLiteral("Port"));
     m_pAnonymous = new QCheckBox(QStringLiteral("Anonymous"), this);
     m_pAnonymous->setObjectName(QStringLiteral("Anonymous"));
@@ -63,12 +92,13 @@ CDialogConnectionProperties::CDialogConnectionProperties(
     m_pBaseDn->setObjectName(QStringLiteral("BaseDn"));
     m_pBaseDn->setEditable(true);
     m_pBaseDn->setInsertPolicy(QComboBox::NoInsert);
-    m_pBaseDn->lineEdit()->setMaxLength(kMaxFieldLength);
+    m_pBaseDn->lineEdit()->setMaxLength(static_cast<int>(ConnectionPropertyFile::kMaxBaseDnLength));
     m_pGetBaseDn = new QPushButton(QStringLiteral("Get Base DN"), this);
     m_pGetBaseDn->setObjectName(QStringLiteral("GetBaseDn"));
     m_pGetBaseDn->setToolTip(QStringLiteral("Get using initial data, to change save then try again"));
     m_pGetBaseDn->setAutoDefault(false);
     m_pUserDn = makeEdit(QStringLiteral("UserDn"));
+    m_pUserDn->setMaxLength(static_cast<int>(ConnectionPropertyFile::kMaxUserDnLength));
     m_pPassword = makeEdit(QStringLiteral("Password"));
     m_pPassword->setEchoMode(QLineEdit::Password);
     m_pSave = new QPushButton(QStringLiteral("&Save"), this);
@@ -210,6 +240,21 @@ int CDialogConnectionProperties::OnSave()
                          util::BoxIcon::Warning, util::BoxButtons::Ok);
         return -1;
     }
+    // Refused rather than saved as something that no longer matches.
+    const ProfileField fields[] = {
+        {L"Name", m_values.name, ConnectionPropertyFile::kMaxNameLength, false, false},
+        {L"Host", m_values.hostname, ConnectionPropertyFile::kMaxHostNameLength, false, false},
+        {L"Base DN", m_values.baseDn, ConnectionPropertyFile::kMaxBaseDnLength, false, true},
+        {L"User DN", m_values.userDn, ConnectionPropertyFile::kMaxUserDnLength, false, true},
+        {L"Password", m_values.password, static_cast<std::size_t>(kMaxFieldLength), true, true},
+    };
+    for (const ProfileField& field : fields) {
+        const std::wstring reason = unstorableReason(field);
+        if (!reason.empty()) {
+            util::messageBox(L"Connection Properties", reason, util::BoxIcon::Warning, util::BoxButtons::Ok);
+            return -1;
+        }
+    }
     ldapmodel::Directories::ensureConnectionsDirectory();
 
     gc_ptr<ConnectionPropertyFile> profile(
@@ -239,7 +284,13 @@ int CDialogConnectionProperties::OnSave()
         ->write(L"CDialogConnectionProperties::OnSave %s host %s port %d user %s",
                 m_values.name.c_str(), m_values.hostname.c_str(), m_values.portnumber,
                 m_values.userDn.c_str());
-    profile->save();
+    if (profile->save() != 0) {
+        util::messageBox(L"Connection Properties",
+                         L"Can't save the connection file\n" + profile->getFileName() + L"\n"
+                             + profile->getSaveError(),
+                         util::BoxIcon::Warning, util::BoxButtons::Ok);
+        return -1;
+    }
     m_pActiveConnection = profile;
     done(SaveResult);
     return 0;

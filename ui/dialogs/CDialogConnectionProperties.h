@@ -20,7 +20,8 @@ class CDialogConnectionProperties : public QDialog {
     Q_OBJECT
 public:
     static constexpr int SaveResult = QDialog::Accepted;
-    // Longest text of an edit field.
+    // Longest text of an edit field; the Name, Host, Base DN and User DN
+    // fields take less, as much as their profile file line loads back.
     static constexpr int kMaxFieldLength = 254;
 
     struct Values {
@@ -61,7 +62,9 @@ public:
     // Host and Port fields. The number of contexts added.
     int OnGetBaseDn();
     // 0 when the profile was written and the editor closed, -1 when it
-    // stays open.
+    // stays open: a field the profile file can't hold as it is (a character
+    // above U+00FF, a leading space or tab, too long), a name taken, or a
+    // file that can't be written (each said in a box).
     int OnSave();
 
 private:

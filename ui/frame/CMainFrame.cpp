@@ -649,6 +649,13 @@ void CMainFrame::refreshParentNode(const std::wstring& parentDN)
         m_pTreeView->setCurrentItem(again);
 }
 
+void CMainFrame::showLdifReport()
+{
+    const ldapmodel::LdifReport report = m_pModel->getLdifReport();
+    if (!report.isEmpty())
+        util::messageBox(report.getCaption(), report.getText(), util::BoxIcon::Warning, util::BoxButtons::Ok);
+}
+
 int CMainFrame::OnLdifImport()
 {
     DIRLOOK_GUARD(L"CMainFrame.cpp");
@@ -672,6 +679,8 @@ int CMainFrame::OnLdifImport()
         CProgressBar::runModal(this, model, [&model, &fileName]() { return model.importLdif(fileName); },
                                true);
         model.waitBackground();
+        // One summary for all the records refused.
+        showLdifReport();
         // The tree is left alone: imported entries show when their parent
         // node is opened or refreshed.
         result = model.getLdifResult() < 0 ? -1 : 0;
@@ -727,6 +736,7 @@ int CMainFrame::OnLdifExport()
         } else {
             result = model.exportLdif(fileName, false) == 0 ? 0 : -1;
         }
+        showLdifReport();
     } catch (const std::exception& e) {
         reportUnexpected(L"Can't export to the LDIF file", e.what());
     }

@@ -74,6 +74,9 @@ public:
     int checkSelection();
     // Queues OnSetTreeWindowFocus.
     void returnFocusToTree();
+    // Shows what the model's last LDIF operation has to tell (a warning
+    // box), if anything.
+    void showLdifReport();
 
     // ---- command texts ------------------------------------------------------
     // The entry delete question, at most kMaxDeleteQuestion characters; a

@@ -1,5 +1,6 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "utilities/MessageBox.h"
+#include "utilities/MessageBoxCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +114,35 @@ TEST(MessageBoxTest, BoxesFromAWorkerThreadAreRecorded)
         util::messageBox(L"main", L"t", BoxIcon::None, BoxButtons::Ok);
     worker.join();
     EXPECT_EQ(boxes.boxes().size(), 200u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MessageBoxTest, ACaptureKeepsTheBoxesOfItsThreadOnly)
+{
+    dirtest::ScriptedMessageBoxes boxes;
+    {
+        util::MessageBoxCapture outer;
+        EXPECT_EQ(util::messageBox(L"c", L"outer", BoxIcon::Warning, BoxButtons::YesNo, BoxAnswer::No),
+                  BoxAnswer::No);
+        {
+            util::MessageBoxCapture inner;
+            util::messageBox(L"c", L"inner", BoxIcon::Warning, BoxButtons::Ok);
+            ASSERT_EQ(inner.boxes().size(), 1u);
+            EXPECT_EQ(inner.boxes()[0].text, L"inner");
+        }
+        // Another thread's box is shown as before.
+        std::thread([] { util::messageBox(L"c", L"other thread", BoxIcon::None, BoxButtons::Ok); }).join();
+        ASSERT_EQ(outer.boxes().size(), 1u);
+        EXPECT_EQ(outer.boxes()[0].text, L"outer");
+        EXPECT_EQ(outer.boxes()[0].buttons, BoxButtons::YesNo);
+    }
+    util::messageBox(L"c", L"after", BoxIcon::None, BoxButtons::Ok);
+    ASSERT_EQ(boxes.boxes().size(), 2u);
+    EXPECT_EQ(boxes.boxes()[0].text, L"other thread");
+    EXPECT_EQ(boxes.boxes()[1].text, L"after");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "ldif/LDAPLdifFile.h"
+#include "ldif/LdifImportReport.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
 #include "records/LDAPAttributeValue.h"
@@ -9,12 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -100,13 +105,15 @@ protected:
         LdifFileTest::TearDown();
     }
 
-    int import(const std::string& content, int pause = 0)
+    // Imports content from import.ldif, through file when given.
+    int import(const std::string& content, int pause = 0, LDAPLdifFile* file = nullptr)
     {
         writeFile(m_directory / "import.ldif", content);
-        LDAPLdifFile file(path("import.ldif"));
-        file.setErrorFileName(path("errors.ldif"));
-        file.setEntryPause(pause);
-        return file.readEntries(Model::instance());
+        LDAPLdifFile own(path("import.ldif"));
+        LDAPLdifFile& used = file != nullptr ? *file : own;
+        used.setErrorFileName(path("errors.ldif"));
+        used.setEntryPause(pause);
+        return used.readEntries(Model::instance());
     }
 
     std::string errors() const { return readFile(m_directory / "errors.ldif"); }
@@ -201,6 +208,25 @@ TEST_F(LdifFileTest, CrLfFilesGiveTheSameRecords)
     EXPECT_EQ(recordTexts(recordsOf("dn: cn=a\ncn: a\rb\r\r\n")), (std::vector<std::string>{"dn: cn=a\ncn: a\rb\r\n"}));
 }
 
+TEST_F(LdifFileTest, APipeGivesTheSameRecordsAsAFile)
+{
+    const std::string content = "dn: cn=a\r\n# inside\r\ncn: a\r\n folded\r\n\r\ndn: cn=b\ncn: b\n# after\n\ndn: cn=c\ncn: c";
+    const auto fromFile = recordsOf(content);
+    ASSERT_EQ(fromFile.size(), 3u);
+    EXPECT_EQ(fromFile[2].second, "dn: cn=c\ncn: c\n");
+    ASSERT_EQ(::mkfifo((m_directory / "pipe.ldif").c_str(), 0600), 0);
+    std::thread writer([&] { writeFile(m_directory / "pipe.ldif", content); });
+    LDAPLdifFile file(path("pipe.ldif"));
+    std::vector<std::pair<std::string, std::string>> fromPipe;
+    EXPECT_EQ(file.readRecords([&](const std::string& record, const std::string& linesAsRead) {
+        fromPipe.emplace_back(record, linesAsRead);
+        return true;
+    }),
+              0);
+    writer.join();
+    EXPECT_EQ(fromPipe, fromFile);
+}
+
 TEST_F(LdifFileTest, HandlerCanStopAndMissingFileFails)
 {
     writeFile(m_directory / "two.ldif", "dn: cn=a\n\ndn: cn=b\n");
@@ -230,7 +256,8 @@ TEST_F(LdifImportTest, RefusedRecordsGoToTheErrorFileUnchanged)
     const std::string second = "dn:: Y249xYF1a2FzeixvPXg=\nobjectClass: device\n";
     const int countBefore = LDAPLdifFile::getImportedEntryCount();
 
-    EXPECT_EQ(import("version: 1\n\n# about a\n" + first + "\n" + second), -1);
+    LDAPLdifFile file(path("import.ldif"));
+    EXPECT_EQ(import("version: 1\n\n# about a\n" + first + "\n" + second, 0, &file), -1);
     EXPECT_EQ(errors(), "# dn: cn=a,o=x refused: LDAPError 81: Can't contact LDAP server\n" + first + "\n" +
                             "# dn: cn=\xC5\x81ukasz,o=x refused: LDAPError 81: Can't contact LDAP server\n" + second +
                             "\n");
@@ -239,29 +266,80 @@ TEST_F(LdifImportTest, RefusedRecordsGoToTheErrorFileUnchanged)
     EXPECT_EQ(Model::instance().getProgressCount(), 2);
     EXPECT_EQ(Model::instance().getCurrentDN(), L"cn=\u0141ukasz,o=x");
     EXPECT_EQ(m_observer->steps, 3);
-    // Each failed add was reported where it failed.
-    EXPECT_FALSE(m_boxes.boxes().empty());
-    EXPECT_EQ(m_boxes.boxes().back().caption, L"LDAP Message");
+    // Counted for one summary at the end instead of a box each.
+    EXPECT_TRUE(m_boxes.boxes().empty());
+    const ldapmodel::LdifImportReport* report = file.getImportReport();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->getAddedCount(), 0);
+    EXPECT_EQ(report->getRefusedCount(), 2);
+    EXPECT_EQ(report->getRefusals(),
+              (std::map<std::pair<int, std::wstring>, int>{{{81, L"LDAPError 81: Can't contact LDAP server"}, 2}}));
+    EXPECT_EQ(report->getErrorFile().getPath(), path("errors.ldif"));
+    EXPECT_TRUE(report->needsAttention());
+}
+
+TEST_F(LdifImportTest, RecordWithAZeroByteIsRefusedAndTheImportGoesOn)
+{
+    const std::string zero = std::string("dn: cn=a,o=x\ncn: a\0b\n", 21);
+    LDAPLdifFile file(path("import.ldif"));
+    EXPECT_EQ(import(zero + "\ndn: cn=c,o=x\ncn: c\n", 0, &file), -1);
+    EXPECT_EQ(errors(), "# dn: cn=a,o=x refused: a line holds a zero byte\n" + zero + "\n" +
+                            "# dn: cn=c,o=x refused: LDAPError 81: Can't contact LDAP server\ndn: cn=c,o=x\ncn: c\n\n");
+    EXPECT_EQ(Model::instance().getProgressCount(), 2);
+    EXPECT_EQ(file.getImportReport()->getRefusedCount(), 2);
+    EXPECT_FALSE(file.getImportReport()->isStoppedAtUnreadable());
+}
+
+TEST_F(LdifImportTest, TheErrorFileIsAlwaysANewFile)
+{
+    // Taken names, whatever stands there, are passed over.
+    writeFile(m_directory / "errors.ldif", "dn: cn=kept,o=x\ncn: kept\n\n");
+    std::filesystem::create_directory(m_directory / "errors-2.ldif");
+    std::filesystem::create_symlink(m_directory / "decoy", m_directory / "errors-3.ldif");
+    LDAPLdifFile file(path("import.ldif"));
+    EXPECT_EQ(import("dn: cn=a,o=x\ncn: a\n", 0, &file), -1);
+    EXPECT_EQ(file.getImportReport()->getErrorFile().getPath(), path("errors-4.ldif"));
+    EXPECT_EQ(readFile(m_directory / "errors-4.ldif"),
+              "# dn: cn=a,o=x refused: LDAPError 81: Can't contact LDAP server\ndn: cn=a,o=x\ncn: a\n\n");
+    EXPECT_EQ(errors(), "dn: cn=kept,o=x\ncn: kept\n\n");
+    EXPECT_FALSE(std::filesystem::exists(m_directory / "decoy"));
+    EXPECT_EQ(std::filesystem::status(m_directory / "errors-4.ldif").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    // The file being imported is never its own error file.
+    LDAPLdifFile again(path("errors-4.ldif"));
+    again.setErrorFileName(path("errors-4.ldif"));
+    again.setEntryPause(0);
+    const std::string before = readFile(m_directory / "errors-4.ldif");
+    EXPECT_EQ(again.readEntries(Model::instance()), -1);
+    EXPECT_EQ(readFile(m_directory / "errors-4.ldif"), before);
+    EXPECT_EQ(again.getImportReport()->getErrorFile().getPath(), path("errors-4-2.ldif"));
 }
 
 TEST_F(LdifImportTest, UnreadableRecordStopsTheImport)
 {
     const std::string modify = "dn: cn=a,o=x\nchangetype: modify\nreplace: cn\ncn: b\n-\n";
-    EXPECT_EQ(import("dn: cn=first,o=x\ncn: first\n\n" + modify + "\ndn: cn=last,o=x\ncn: last\n"), -1);
+    LDAPLdifFile file(path("import.ldif"));
+    EXPECT_EQ(import("dn: cn=first,o=x\ncn: first\n\n" + modify + "\ndn: cn=last,o=x\ncn: last\n", 0, &file), -1);
     EXPECT_EQ(errors(), "# dn: cn=first,o=x refused: LDAPError 81: Can't contact LDAP server\n"
                         "dn: cn=first,o=x\ncn: first\n\n"
                         "# dn: cn=a,o=x not read: the import stopped at this record\n" +
                             modify + "\n");
     EXPECT_EQ(Model::instance().getProgressCount(), 1);
     EXPECT_EQ(m_observer->steps, 2);
+    EXPECT_TRUE(file.getImportReport()->isStoppedAtUnreadable());
+    EXPECT_EQ(file.getImportReport()->getRefusedCount(), 1);
 }
 
 TEST_F(LdifImportTest, StopRequestEndsTheImportBeforeTheNextLine)
 {
     Model::instance().requestStop();
-    EXPECT_EQ(import("dn: cn=a,o=x\ncn: a\n"), 0);
+    LDAPLdifFile file(path("import.ldif"));
+    EXPECT_EQ(import("dn: cn=a,o=x\ncn: a\n", 0, &file), 0);
     EXPECT_EQ(Model::instance().getProgressCount(), 0);
     EXPECT_FALSE(std::filesystem::exists(m_directory / "errors.ldif"));
+    EXPECT_TRUE(file.getImportReport()->isStopped());
+    EXPECT_FALSE(file.getImportReport()->needsAttention());
     // Notified before the first line all the same.
     EXPECT_EQ(m_observer->steps, 1);
 }

@@ -168,10 +168,33 @@ TEST(LdifRecordReaderTest, MalformedLinesFailWithoutAMessage)
     gc_ptr<LDAPEntry> entry = new LDAPEntry();
     for (const char* line : {"-", "", "cn:value", "cn:", " cn: a", ": a", ";x: a", "c n: a", "cn : a"})
         EXPECT_EQ(LdifRecordReader::readLdifLine(*entry, line), -1) << line;
-    // A zero byte in the name.
-    EXPECT_EQ(LdifRecordReader::readLdifLine(*entry, std::string("c\0n: a", 6)), -1);
+    // A zero byte anywhere: taking the text up to it would read something else.
+    for (const std::string& line : {std::string("c\0n: a", 6), std::string("cn: a\0b", 8),
+                                    std::string("dn: cn=a\0,o=x", 14), std::string("cn:: YQ\0==", 11)}) {
+        EXPECT_EQ(LdifRecordReader::readLdifLine(*entry, line), -1);
+        EXPECT_TRUE(LdifRecordReader::holdsZeroByte(line));
+    }
+    EXPECT_FALSE(LdifRecordReader::holdsZeroByte("dn: cn=a\ncn: a\n"));
     EXPECT_TRUE(boxes.boxes().empty());
     EXPECT_EQ(entry->getUserAttributeCount(), 0);
+    EXPECT_EQ(entry->getDN(), L"");
+}
+
+TEST(LdifRecordReaderTest, NamesDifferingInLetterCaseAreOneAttribute)
+{
+    gc_ptr<LDAPEntry> entry = new LDAPEntry();
+    ASSERT_EQ(LdifRecordReader::createFromLdifString(*entry, "dn: cn=a,o=x\ncn: a\nsn: s\nCN: b\nCn;x-o: c\n"), 0);
+    const LDAPEntry::AttributeList& attributes = entry->getUserAttributes();
+    ASSERT_EQ(attributes.size(), 3u);
+    EXPECT_EQ(attributes[0]->getName(), L"cn");
+    EXPECT_EQ(attributes[0]->getValueCount(), 2);
+    EXPECT_EQ(attributes[0]->getState(), LDAPAttribute::ATTRIBUTE_EXISTING);
+    EXPECT_EQ(attributes[1]->getState(), LDAPAttribute::ATTRIBUTE_NEW);
+    EXPECT_EQ(attributes[2]->getName(), L"Cn;x-o");
+    // Line by line, on an entry that already holds the name.
+    ASSERT_EQ(LdifRecordReader::readLdifLine(*entry, "SN: t"), 0);
+    EXPECT_EQ(entry->getUserAttributeCount(), 3);
+    EXPECT_EQ(entry->getAttribute(L"sn")->getValueCount(), 2);
 }
 
 TEST(LdifRecordReaderTest, ValueIsTheTextAfterTheFirstSpaceWithoutLeadingSpaces)

@@ -223,6 +223,27 @@ TEST(LdifRecordWriterTest, ValuesThatWouldNotReadBackArePutInBase64)
     EXPECT_EQ(LdifRecordWriter::dnLine(L"cn=a\nb", 78), "dn:: " + base64("cn=a\nb") + "\n");
 }
 
+TEST(LdifRecordWriterTest, NamesThatAreNotAttributeDescriptionsAreLeftOutAndTold)
+{
+    for (const wchar_t* name : {L"cn", L"CN;lang-en", L"userCertificate;binary", L"2.5.4.3", L"x-my-attr",
+                                L"cn;x-a;lang-de", L"version", L"dnQualifier", L"controls"})
+        EXPECT_TRUE(LdifRecordWriter::isWritableName(name)) << util::toUtf8(name);
+    for (const wchar_t* name : {L"", L"cn;", L"cn;;x", L";x", L"-cn", L".cn", L"a b", L"cn:", L"c\u00e9",
+                                L"cn;lang_en", L"cn;x.y", L"dn", L"DN", L"dn;x", L"changetype", L"Control",
+                                L"description: x\n\ndn: cn=injected,dc=example,dc=com"})
+        EXPECT_FALSE(LdifRecordWriter::isWritableName(name)) << util::toUtf8(name);
+
+    const std::wstring hostile = L"description: x\n\ndn: cn=injected,dc=example,dc=com\nobjectClass: device";
+    gc_ptr<LDAPEntry> entry = entryWith(L"cn=a,dc=example,dc=com",
+                                        {{L"cn", text(L"a")}, {hostile, text(L"y")}, {L"dn", text(L"cn=other")}});
+    // Without values it writes nothing and is not told.
+    entry->appendUserAttributes({new LDAPAttribute(L"no value;", ldapmodel::VALUEKIND_UNKNOWN)});
+    std::vector<std::wstring> skipped;
+    EXPECT_EQ(LdifRecordWriter::entryRecord(*entry, 78, &skipped), "dn: cn=a,dc=example,dc=com\ncn: a\n");
+    EXPECT_EQ(skipped, (std::vector<std::wstring>{hostile, L"dn"}));
+    EXPECT_EQ(LdifRecordWriter::entryRecord(*entry, 78), "dn: cn=a,dc=example,dc=com\ncn: a\n");
+}
+
 TEST(LdifRecordWriterTest, EmptyValuesAndAttributesWithoutValues)
 {
     gc_ptr<LDAPAttribute> attribute = new LDAPAttribute(L"description", ldapmodel::VALUEKIND_UNKNOWN);

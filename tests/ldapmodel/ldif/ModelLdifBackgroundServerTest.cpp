@@ -6,6 +6,7 @@
 #include "ldif/LdifRecordReader.h"
 #include "model/Model.h"
 #include "records/LDAPEntry.h"
+#include "support/FakeDirectory.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestDirectoryServer.h"
 #include "support/TestFiles.h"
@@ -196,6 +197,8 @@ TEST_F(ModelLdifBackgroundServerTest, ExportedSubtreeImportsIntoAnEmptyServerEnt
     expectFinishedAndIdle();
     EXPECT_EQ(model->getLdifResult(), 0);
     EXPECT_TRUE(boxes.boxes().empty());
+    // Written whole: nothing to tell.
+    EXPECT_TRUE(model->getLdifReport().isEmpty());
 
     // Every entry in the server's order, one step per message.
     const std::vector<std::wstring> expected = serverDns(TestDirectoryServer::shared(), sample::kBaseDn);
@@ -232,6 +235,7 @@ TEST_F(ModelLdifBackgroundServerTest, ExportedSubtreeImportsIntoAnEmptyServerEnt
     EXPECT_FALSE(std::filesystem::exists(directory / "LDIFError.txt"));
     EXPECT_EQ(progress->progressAtFinish(), sample::kEntryCount);
     EXPECT_EQ(progress->steps(), sample::kEntryCount + 1);
+    EXPECT_TRUE(model->getLdifReport().isEmpty());
 
     std::map<std::string, std::string> original = directoryOf(TestDirectoryServer::shared());
     std::map<std::string, std::string> imported = directoryOf(bare);
@@ -276,10 +280,16 @@ TEST_F(ModelLdifBackgroundServerTest, ExportSizeLimitKeepsWhatArrived)
     model->setLdifFileName(path("limited.ldif"));
     EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
     expectFinishedAndIdle();
-    // Not reported; the result keeps the code.
+    // Not reported as it happens; the result keeps the code, and the end
+    // tells how far the export got and why it stopped.
     EXPECT_EQ(model->getLdifResult(), 4);
     EXPECT_TRUE(boxes.boxes().empty());
     EXPECT_EQ(fileDns(directory / "limited.ldif").size(), 10u);
+    const ldapmodel::LdifReport report = model->getLdifReport();
+    EXPECT_EQ(report.getCaption(), L"Export to ldif file");
+    EXPECT_EQ(report.getText(), L"The export to " + path("limited.ldif") +
+                                    L" stopped early: 10 entries written.\n"
+                                    L"The search ended with LDAPError 4: Size limit exceeded");
 }
 
 TEST_F(ModelLdifBackgroundServerTest, StopDuringTheExportKeepsTheEntriesWritten)
@@ -293,6 +303,9 @@ TEST_F(ModelLdifBackgroundServerTest, StopDuringTheExportKeepsTheEntriesWritten)
     EXPECT_EQ(model->exportSubtree(wide(sample::kBaseDn), L"(objectclass=*)", {L"*"}), 0);
     expectFinishedAndIdle();
     EXPECT_EQ(fileDns(directory / "stopped.ldif"), std::vector<std::wstring>(all.begin(), all.begin() + 5));
+    EXPECT_EQ(model->getLdifReport().getText(), L"The export to " + path("stopped.ldif") +
+                                                    L" stopped early: 5 entries written.\n"
+                                                    L"It was stopped before the search ended.");
 
     // From this thread while the worker runs.
     progress = new RecordingObserver();
@@ -311,6 +324,105 @@ TEST_F(ModelLdifBackgroundServerTest, StopDuringTheExportKeepsTheEntriesWritten)
     // The abandoned search leaves the connection usable.
     EXPECT_TRUE(model->entryExists(wide(sample::kPeopleDn)));
     EXPECT_TRUE(boxes.boxes().empty());
+}
+
+// ---- servers that answer differently ----------------------------------------------
+
+class FakeServerExportTest : public ModelLdifBackgroundServerTest {
+protected:
+    // The fake's entries: the base and three hosts below it.
+    void SetUp() override
+    {
+        ModelLdifBackgroundServerTest::SetUp();
+        const std::string base = TestDirectoryServer::baseDn();
+        fake.setEntry(base, {{"objectClass", {"dcObject", "organization"}}, {"dc", {"example"}}, {"o", {"Fake"}}});
+        for (const char* host : {"alpha", "beta", "gamma"})
+            fake.setEntry(std::string("cn=") + host + "," + base, {{"objectClass", {"device"}}, {"cn", {host}}});
+        model->disconnect();
+        model->setHost(L"127.0.0.1");
+        model->setPort(fake.port());
+        ASSERT_EQ(model->connect(false), 0);
+        boxes.clear();  // the fake has no schema to tell of
+    }
+
+    void exportAll(const char* name)
+    {
+        model->setLdifFileName(path(name));
+        EXPECT_EQ(model->exportSubtree(wide(TestDirectoryServer::baseDn()), L"(objectclass=*)", {L"*"}), 0);
+        expectFinishedAndIdle();
+    }
+
+    dirtest::FakeDirectory fake;
+};
+
+TEST_F(FakeServerExportTest, AServerThatDiesOrRunsOutOfTimeCutsTheExportShortAndSaysSo)
+{
+    // The connection closes after two entries.
+    fake.setDropAfterEntries(2);
+    exportAll("dropped.ldif");
+    EXPECT_EQ(fileDns(directory / "dropped.ldif").size(), 2u);
+    std::wstring text = model->getLdifReport().getText();
+    EXPECT_EQ(text.rfind(L"The export to " + path("dropped.ldif") +
+                             L" stopped early: 2 entries written.\nThe search ended with LDAPError ",
+                         0),
+              0u)
+        << util::toUtf8(text);
+    EXPECT_TRUE(boxes.boxes().empty());
+
+    // A time limit after every entry was sent.
+    model->disconnect();
+    model->setHost(L"127.0.0.1");
+    model->setPort(fake.port());
+    ASSERT_EQ(model->connect(false), 0);
+    fake.setDropAfterEntries(-1);
+    fake.setSearchResultCode(3);
+    progress->clear();
+    exportAll("timed.ldif");
+    EXPECT_EQ(fileDns(directory / "timed.ldif").size(), 4u);
+    EXPECT_EQ(model->getLdifReport().getText(), L"The export to " + path("timed.ldif") +
+                                                    L" stopped early: 4 entries written.\n"
+                                                    L"The search ended with LDAPError 3: Time limit exceeded");
+}
+
+TEST_F(FakeServerExportTest, AHostileAttributeNamePlantsNothingAndIsTold)
+{
+    const std::string base = TestDirectoryServer::baseDn();
+    const std::string hostile = "description: x\n\ndn: cn=injected," + base + "\nobjectClass: device\ncn";
+    fake.setEntry("cn=beta," + base, {{"objectClass", {"device"}}, {hostile, {"injected"}}, {"cn", {"beta"}}});
+    exportAll("hostile.ldif");
+
+    const std::vector<std::wstring> written = fileDns(directory / "hostile.ldif");
+    ASSERT_EQ(written.size(), 4u);
+    for (const std::wstring& dn : written)
+        EXPECT_EQ(dn.find(L"injected"), std::wstring::npos) << util::toUtf8(dn);
+    EXPECT_EQ(readFile(directory / "hostile.ldif").find("injected"), std::string::npos);
+    EXPECT_EQ(model->getLdifReport().getText(),
+              L"Attributes left out of the records, their names are not valid attribute descriptions:\n"
+              L"    description: x\\x0A\\x0Adn: cn=injected,dc=example,dc=com\\x0Aobjec...");
+
+    // Imported into a real server, the file adds what the fake holds and nothing more.
+    connectTo(*s_target);
+    progress->clear();
+    EXPECT_EQ(model->importLdif(path("hostile.ldif")), 0);
+    expectFinishedAndIdle();
+    EXPECT_TRUE(s_target->entryExists("cn=beta," + base));
+    EXPECT_FALSE(s_target->entryExists("cn=injected," + base));
+    std::string output;
+    for (const char* host : {"alpha", "beta", "gamma"})
+        s_target->runLdapmodify(std::string("dn: cn=") + host + "," + base + "\nchangetype: delete\n", output);
+}
+
+TEST_F(FakeServerExportTest, TheActiveEntryAloneLeavesAHostileNameOutToo)
+{
+    const std::string dn = "cn=beta," + std::string(TestDirectoryServer::baseDn());
+    fake.setEntry(dn, {{"objectClass", {"device"}}, {"cn\n\ndn: cn=injected", {"x"}}, {"cn", {"beta"}}});
+    ASSERT_EQ(model->setActiveEntry(wide(dn)), 0);
+    ASSERT_EQ(model->getActiveEntryDN(), wide(dn));
+    EXPECT_EQ(model->exportLdif(path("single.ldif"), false), 0);
+    EXPECT_EQ(readFile(directory / "single.ldif"), "dn: " + dn + "\nobjectClass: device\ncn: beta\n\n");
+    EXPECT_EQ(model->getLdifReport().getText(),
+              L"Attributes left out of the records, their names are not valid attribute descriptions:\n"
+              L"    cn\\x0A\\x0Adn: cn=injected");
 }
 
 TEST_F(ModelLdifBackgroundServerTest, ExportFailuresStillFinish)
@@ -470,7 +582,7 @@ TEST_F(ModelLdifBackgroundServerTest, SecondRequestDuringAnImportOnlyStopsIt)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
-TEST_F(ModelLdifBackgroundServerTest, RefusedRecordIsReportedAndTheImportGoesOn)
+TEST_F(ModelLdifBackgroundServerTest, RefusedRecordIsSummarisedAndTheImportGoesOn)
 {
     writeFile(directory / "mixed.ldif", "dn: dc=example,dc=com\nobjectClass: dcObject\nobjectClass: organization\n"
                                         "dc: example\no: Again\n\n" +
@@ -480,13 +592,121 @@ TEST_F(ModelLdifBackgroundServerTest, RefusedRecordIsReportedAndTheImportGoesOn)
     expectFinishedAndIdle();
     EXPECT_EQ(model->getLdifResult(), 0);
     EXPECT_EQ(importedDevices(*s_target, "refusedthen"), deviceDns("refusedthen", 2));
-    std::vector<util::MessageBoxRequest> shown = boxes.boxes();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, L"Already exists. LDAPError 68: Already exists");
-    // Kept in the working directory's error file.
+    EXPECT_TRUE(boxes.boxes().empty());
+    // Kept in the working directory's error file, which the summary names.
     const std::string errors = readFile(directory / "LDIFError.txt");
     EXPECT_EQ(errors.rfind("# dn: dc=example,dc=com refused: LDAPError 68: Already exists\n", 0), 0u) << errors;
     EXPECT_EQ(progress->progressAtFinish(), 3);
+    const ldapmodel::LdifReport report = model->getLdifReport();
+    EXPECT_EQ(report.getCaption(), L"Import ldif file");
+    EXPECT_EQ(report.getText(), L"Import of " + path("mixed.ldif") +
+                                    L"\n2 records added, 1 refused.\n    1 x LDAPError 68: Already exists\n"
+                                    L"The record that was not added is in\n" +
+                                    path("LDIFError.txt"));
+}
+
+TEST_F(ModelLdifBackgroundServerTest, RefusalsOfAServerThatDiesShowNoBoxesButOneSummary)
+{
+    const int count = 40;
+    TestDirectoryServer dying(TestDirectoryServer::Content::Empty);
+    ASSERT_TRUE(dying.start()) << dying.lastError();
+    writeFile(directory / "devices.ldif", deviceLdif("dying", count));
+    connectTo(dying);
+    boxes.clear();
+    EXPECT_EQ(model->importLdif(path("devices.ldif")), 0);
+    ASSERT_TRUE(progress->waitSteps(6));
+    dying.stop();
+    expectFinishedAndIdle();
+
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(progress->progressAtFinish(), count);
+    ASSERT_TRUE(dying.start()) << dying.lastError();
+    const int added = static_cast<int>(importedDevices(dying, "dying").size());
+    EXPECT_GE(added, 5);
+    EXPECT_LT(added, count);
+    // Every record not added is in the error file, once.
+    EXPECT_EQ(fileDns(directory / "LDIFError.txt").size(), static_cast<std::size_t>(count - added));
+    const std::wstring text = model->getLdifReport().getText();
+    EXPECT_EQ(text.rfind(L"Import of " + path("devices.ldif") + L"\n" + std::to_wstring(added) +
+                             L" records added, " + std::to_wstring(count - added) + L" refused.\n    ",
+                         0),
+              0u)
+        << util::toUtf8(text);
+    EXPECT_NE(text.find(L" x LDAPError "), std::wstring::npos) << util::toUtf8(text);
+    EXPECT_NE(text.find(L"The records that were not added are in\n" + path("LDIFError.txt")), std::wstring::npos);
+}
+
+TEST_F(ModelLdifBackgroundServerTest, ImportingTheErrorFileItselfEndsAndLeavesItUnchanged)
+{
+    // About 100 KiB of records the server refuses (their parent is missing),
+    // as an earlier import left them.
+    std::string refused;
+    for (int n = 0; n < 100; ++n) {
+        const std::string dn = "cn=orphan" + std::to_string(n) + ",ou=Nowhere,dc=example,dc=com";
+        refused += "# dn: " + dn + " refused: LDAPError 32: No such object\n"
+                   "dn: " + dn + "\nobjectClass: device\ncn: orphan" + std::to_string(n) +
+                   "\ndescription: " + std::string(900, 'd') + "\n\n";
+    }
+    ASSERT_GT(refused.size(), 100u * 1024u);
+    writeFile(directory / "LDIFError.txt", refused);
+    connectTo(*s_target);
+    // Chosen as the user would, beside the working directory's other files.
+    EXPECT_EQ(model->importLdif(L"LDIFError.txt"), 0);
+    expectFinishedAndIdle();
+
+    EXPECT_EQ(readFile(directory / "LDIFError.txt"), refused);
+    EXPECT_EQ(fileDns(directory / "LDIFError-2.txt"), fileDns(directory / "LDIFError.txt"));
+    EXPECT_EQ(progress->progressAtFinish(), 100);
+    const std::wstring text = model->getLdifReport().getText();
+    EXPECT_NE(text.find(L"0 records added, 100 refused.\n    100 x LDAPError 32: No such object\n"),
+              std::wstring::npos)
+        << util::toUtf8(text);
+    EXPECT_NE(text.find(L"are in\n" + path("LDIFError-2.txt")), std::wstring::npos) << util::toUtf8(text);
+}
+
+TEST_F(ModelLdifBackgroundServerTest, AnErrorFileThatCantBeMadeIsReportedWithTheRecordsLost)
+{
+    writeFile(directory / "devices.ldif", "dn: dc=example,dc=com\nobjectClass: dcObject\nobjectClass: organization\n"
+                                          "dc: example\no: Again\n\n" + deviceLdif("lostafter", 1));
+    // The working directory is gone: no error file can be made in it.
+    std::filesystem::create_directory(directory / "gone");
+    std::filesystem::current_path(directory / "gone");
+    std::filesystem::remove(directory / "gone");
+    connectTo(*s_target);
+    EXPECT_EQ(model->importLdif(path("devices.ldif")), 0);
+    expectFinishedAndIdle();
+    std::filesystem::current_path(directory);
+
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(importedDevices(*s_target, "lostafter"), deviceDns("lostafter", 1));
+    const std::wstring text = model->getLdifReport().getText();
+    EXPECT_NE(text.find(L"1 record added, 1 refused.\n    1 x LDAPError 68: Already exists\n"
+                        L"1 record could not be kept in the error file and is lost:\nCan't create "),
+              std::wstring::npos)
+        << util::toUtf8(text);
+}
+
+TEST_F(ModelLdifBackgroundServerTest, ARecordHoldingAZeroByteIsRefusedNotCutShort)
+{
+    const std::string base = TestDirectoryServer::baseDn();
+    const std::string valueCut = "dn: cn=zerovalue," + base + "\nobjectClass: device\ncn: zerovalue\n" +
+                                 std::string("description: kept\0lost\n", 23);
+    const std::string dnCut = std::string("dn: cn=zerodn,") + base + std::string("\0,ou=elsewhere\n", 15) +
+                              "objectClass: device\ncn: zerodn\n";
+    writeFile(directory / "zero.ldif", valueCut + "\n" + dnCut + "\n" + deviceLdif("zeroafter", 1));
+    connectTo(*s_target);
+    EXPECT_EQ(model->importLdif(path("zero.ldif")), 0);
+    expectFinishedAndIdle();
+
+    EXPECT_FALSE(s_target->entryExists("cn=zerovalue," + base));
+    EXPECT_FALSE(s_target->entryExists("cn=zerodn," + base));
+    EXPECT_EQ(importedDevices(*s_target, "zeroafter"), deviceDns("zeroafter", 1));
+    EXPECT_EQ(readFile(directory / "LDIFError.txt"),
+              "# dn: cn=zerovalue," + base + " refused: a line holds a zero byte\n" + valueCut + "\n" +
+                  "# record refused: a line holds a zero byte\n" + dnCut + "\n");
+    EXPECT_NE(model->getLdifReport().getText().find(L"1 record added, 2 refused.\n    2 x a line holds a zero byte"),
+              std::wstring::npos);
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 TEST_F(ModelLdifBackgroundServerTest, ImportFailuresStillFinish)

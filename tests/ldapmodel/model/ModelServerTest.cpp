@@ -144,6 +144,35 @@ TEST_F(ModelServerTest, AnonymousConnectIgnoresTheBindDN)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+TEST_F(ModelServerTest, AnAnonymousConnectionReconnectsWithoutCredentials)
+{
+    // The profile is anonymous but still holds the admin's DN and password.
+    ASSERT_EQ(model->connect(true), 0);
+    EXPECT_TRUE(model->isAnonymous());
+    model->disconnect();
+    boxes.clear();
+
+    // The add connects again on its own: anonymously, so the server refuses
+    // it (only the admin may write).
+    const std::string dn = "cn=anonymousAdd," + kScratchDn;
+    gc_ptr<LDAPEntry> entry = new LDAPEntry();
+    entry->setDN(wide(dn));
+    entry->addAttributeValue(L"objectClass", new ldapmodel::LDAPAttributeValue(std::wstring(L"device")));
+    entry->addAttributeValue(L"cn", new ldapmodel::LDAPAttributeValue(std::wstring(L"anonymousAdd")));
+    EXPECT_EQ(model->syn_addEntry(entry), -1);
+    EXPECT_TRUE(model->isConnected());
+    EXPECT_GT(model->getLastAddResult(), 0);  // anonymous writes are refused
+    EXPECT_FALSE(TestDirectoryServer::shared().entryExists(dn));
+
+    // A bound connection reconnects bound.
+    ASSERT_EQ(model->connect(false), 0);
+    EXPECT_FALSE(model->isAnonymous());
+    model->disconnect();
+    EXPECT_EQ(model->syn_addEntry(entry), 0);
+    EXPECT_TRUE(TestDirectoryServer::shared().entryExists(dn));
+    deleteScratchEntry("cn=anonymousAdd");
+}
+
 TEST_F(ModelServerTest, ConnectWhileConnectedStartsAfresh)
 {
     connectAsAdmin();

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -224,6 +228,10 @@ TEST_F(ConnectionPropertyFileTest, CharactersAbove255AreWrittenAsQuestionMarks)
     ASSERT_EQ(again.load(), 0);
     EXPECT_EQ(again.getName(), L"?\u00f3d? ?");
     EXPECT_EQ(again.getUserPassword(), L"p?w");
+
+    // What the editor asks before it saves.
+    EXPECT_EQ(ConnectionPropertyFile::firstUnstorableCharacter(L"\u00f3\u0141\u017a"), L'\u0141');
+    EXPECT_EQ(ConnectionPropertyFile::firstUnstorableCharacter(L"J\u00fcrgen \u00ff"), L'\0');
 }
 
 TEST_F(ConnectionPropertyFileTest, LineFeedInsideAValueIsWrittenAsCrLf)
@@ -236,45 +244,116 @@ TEST_F(ConnectionPropertyFileTest, LineFeedInsideAValueIsWrittenAsCrLf)
               exampleWithLine(9, "ServerName\t\tone\r\ntwo\r\n"));
 }
 
-TEST_F(ConnectionPropertyFileTest, PasswordWithSpaceIsWrittenWholeButLoadsOnlyUpToTheSpace)
+TEST_F(ConnectionPropertyFileTest, PasswordIsTheRestOfItsLine)
 {
-    ConnectionPropertyFile profile(wpath("s.connectionProperties"));
-    fillExample(profile);
-    profile.setUserPassword(L"pass word");
-    ASSERT_EQ(profile.save(), 0);
-    EXPECT_EQ(readBytes(path("s.connectionProperties")),
-              exampleWithLine(5, "UserPassword\t\tpass word\r\n"));
+    // Spaces and tabs inside and at the end belong to the password, and the
+    // lines after it still load.
+    const std::wstring passwords[] = {L"pass word", L"a\tb c ", L"x" + std::wstring(1000, L'y') + L" z"};
+    for (const std::wstring& password : passwords) {
+        ConnectionPropertyFile profile(wpath("s.connectionProperties"));
+        fillExample(profile);
+        profile.setUserPassword(password);
+        ASSERT_EQ(profile.save(), 0);
+        EXPECT_EQ(readBytes(path("s.connectionProperties")),
+                  exampleWithLine(5, "UserPassword\t\t" + std::string(password.begin(), password.end()) + "\r\n"));
 
-    ConnectionPropertyFile again(wpath("s.connectionProperties"));
-    fillMarkers(again);
-    EXPECT_EQ(again.load(), 1);
-    EXPECT_EQ(again.getUserDn(), L"cn=admin,dc=example,dc=com");
-    EXPECT_EQ(again.getUserPassword(), L"pass");
-    EXPECT_EQ(again.getBaseDn(), L"old base");
-    EXPECT_TRUE(again.getAnonymous());
-    EXPECT_EQ(again.getServerName(), L"old server");
+        ConnectionPropertyFile again(wpath("s.connectionProperties"));
+        fillMarkers(again);
+        EXPECT_EQ(again.load(), 0);
+        EXPECT_EQ(again.getUserPassword(), password);
+        EXPECT_EQ(again.getBaseDn(), L"dc=example,dc=com");
+        EXPECT_FALSE(again.getAnonymous());
+        EXPECT_EQ(again.getFilter(), L"(objectclass=*)");
+        EXPECT_EQ(again.getServerName(), L"ServerName...");
+    }
+
+    // Written before: one word after any run of blanks, "-" for none.
+    int result = -2;
+    auto profile = loadBytes(exampleWithLine(5, "UserPassword \t  secret\r\n"), result);
+    EXPECT_EQ(result, 0);
+    expectExample(*profile);
+    profile = loadBytes(exampleWithLine(5, "UserPassword\t\t-\r\n"), result);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(profile->getUserPassword(), L"");
+    EXPECT_EQ(profile->getBaseDn(), L"dc=example,dc=com");
 }
 
-TEST_F(ConnectionPropertyFileTest, NewFileIsOwnerOnlyAndExistingFileKeepsItsMode)
+TEST_F(ConnectionPropertyFileTest, SavedFileIsAlwaysOwnerOnly)
 {
-    ConnectionPropertyFile profile(wpath("m.connectionProperties"));
-    fillExample(profile);
-    mode_t oldMask = ::umask(0);
-    int result = profile.save();
-    ::umask(oldMask);
-    ASSERT_EQ(result, 0);
-    struct stat info {};
-    ASSERT_EQ(::stat(path("m.connectionProperties").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    const std::string names[] = {"new.connectionProperties", "open.connectionProperties"};
+    writeBytes(path(names[1]), std::string(5000, 'x'));
+    ASSERT_EQ(::chmod(path(names[1]).c_str(), 0644), 0);
+    for (const std::string& name : names) {
+        ConnectionPropertyFile profile(wpath(name));
+        fillExample(profile);
+        mode_t oldMask = ::umask(0);
+        int result = profile.save();
+        ::umask(oldMask);
+        ASSERT_EQ(result, 0) << name;
+        struct stat info {};
+        ASSERT_EQ(::stat(path(name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0600u) << name;
+        EXPECT_EQ(readBytes(path(name)), kWritten) << name;
+    }
+    // Nothing else was left beside them.
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir))
+        files += entry.path().filename().string() == names[0] || entry.path().filename().string() == names[1] ? 1 : 100;
+    EXPECT_EQ(files, 2u);
+}
 
-    writeBytes(path("k.connectionProperties"), std::string(5000, 'x'));
-    ASSERT_EQ(::chmod(path("k.connectionProperties").c_str(), 0644), 0);
-    ConnectionPropertyFile existing(wpath("k.connectionProperties"));
-    fillExample(existing);
-    ASSERT_EQ(existing.save(), 0);
-    ASSERT_EQ(::stat(path("k.connectionProperties").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0644u);
-    EXPECT_EQ(readBytes(path("k.connectionProperties")), kWritten);
+TEST_F(ConnectionPropertyFileTest, SaveReplacesALinkAndNeverWritesThroughIt)
+{
+    writeBytes(path("decoy.txt"), "decoy\n");
+    ASSERT_EQ(::symlink(path("decoy.txt").c_str(), path("l.connectionProperties").c_str()), 0);
+    ConnectionPropertyFile profile(wpath("l.connectionProperties"));
+    fillExample(profile);
+    ASSERT_EQ(profile.save(), 0);
+    EXPECT_EQ(readBytes(path("decoy.txt")), "decoy\n");
+    struct stat info {};
+    ASSERT_EQ(::lstat(path("l.connectionProperties").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(readBytes(path("l.connectionProperties")), kWritten);
+}
+
+TEST_F(ConnectionPropertyFileTest, FailedSaveLeavesTheFileAsItWas)
+{
+    writeBytes(path("f.connectionProperties"), kWritten);
+    ConnectionPropertyFile profile(wpath("f.connectionProperties"));
+    fillExample(profile);
+    profile.setHostName(L"other.example.com");
+
+    // A file system that takes no more than 64 bytes per file, in a child
+    // process (the limit would also stop this program's log).
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small {};
+        ::getrlimit(RLIMIT_FSIZE, &small);
+        small.rlim_cur = 64;
+        if (::setrlimit(RLIMIT_FSIZE, &small) != 0)
+            ::_exit(2);
+        const bool failed = profile.save() == -1 &&
+                            profile.getSaveError().find(L"write error") != std::wstring::npos;
+        ::_exit(failed ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readBytes(path("f.connectionProperties")), kWritten);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+
+    ASSERT_EQ(profile.save(), 0);
+    EXPECT_TRUE(profile.getSaveError().empty());
+    EXPECT_EQ(readBytes(path("f.connectionProperties")),
+              exampleWithLine(2, "HostName\t\tother.example.com\r\n"));
 }
 
 TEST_F(ConnectionPropertyFileTest, SaveFailsWithMinusOneWhenTheFileCantBeOpenedOrWritten)
@@ -287,8 +366,10 @@ TEST_F(ConnectionPropertyFileTest, SaveFailsWithMinusOneWhenTheFileCantBeOpenedO
     ASSERT_EQ(::mkdir(path("d.connectionProperties").c_str(), 0700), 0);
     ConnectionPropertyFile directory(wpath("d.connectionProperties"));
     EXPECT_EQ(directory.save(), -1);
+    EXPECT_EQ(directory.getSaveError(), L"is not a regular file");
+    EXPECT_TRUE(std::filesystem::is_directory(path("d.connectionProperties")));
 
-    // A full device: the write error is reported instead of a false success.
+    // A device is not a profile to replace.
     ConnectionPropertyFile full(L"/dev/full");
     fillExample(full);
     EXPECT_EQ(full.save(), -1);
@@ -551,7 +632,8 @@ TEST_F(ConnectionPropertyFileTest, LogNamesTheProfileAndHostButNeverThePassword)
     ASSERT_EQ(again.load(), 0);
     profile.setUserPassword(L"Pw-9f3kQ tail");
     ASSERT_EQ(profile.save(), 0);
-    EXPECT_EQ(again.load(), 1);
+    EXPECT_EQ(again.load(), 0);
+    EXPECT_EQ(again.getUserPassword(), L"Pw-9f3kQ tail");
 
     std::string log = readBytes(kLogPath);
     ::unlink(kLogPath.c_str());

@@ -2,27 +2,18 @@
 #include "schema/SyntaxRegistry.h"
 #include "schema/ValueKind.h"
 #include "session/LdapSession.h"
+#include "support/FakeDirectory.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestDirectoryServer.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <set>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <map>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 using namespace ldapmodel;
+using dirtest::FakeDirectory;
 using dirtest::TestDirectoryServer;
 using memorylib::gc_ptr;
 
@@ -32,209 +23,6 @@ std::wstring widen(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
 }
-
-// A minimal LDAP server on 127.0.0.1: answers binds with success and base
-// searches with the entry stored for the base DN (or no such object).
-class FakeDirectory {
-public:
-    using Attributes = std::vector<std::pair<std::string, std::vector<std::string>>>;
-
-    FakeDirectory()
-    {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = 0;
-        socklen_t length = sizeof(address);
-        if (m_listener < 0 ||
-            ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-            ::listen(m_listener, 4) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { run(); });
-    }
-    ~FakeDirectory()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_listener >= 0)
-            ::close(m_listener);
-    }
-    FakeDirectory(const FakeDirectory&) = delete;
-    FakeDirectory& operator=(const FakeDirectory&) = delete;
-
-    int port() const { return m_port; }
-    void setEntry(const std::string& dn, const Attributes& attributes)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_entries[dn] = attributes;
-    }
-    std::vector<std::string> searchBases() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_bases;
-    }
-
-private:
-    static std::string tlv(unsigned char tag, const std::string& content)
-    {
-        std::string out(1, static_cast<char>(tag));
-        std::size_t size = content.size();
-        if (size < 0x80) {
-            out.push_back(static_cast<char>(size));
-        } else {
-            std::string bytes;
-            for (; size != 0; size >>= 8)
-                bytes.insert(bytes.begin(), static_cast<char>(size & 0xFF));
-            out.push_back(static_cast<char>(0x80 | bytes.size()));
-            out += bytes;
-        }
-        return out + content;
-    }
-    static std::string message(int id, const std::string& operation)
-    {
-        std::string number;
-        for (unsigned int value = static_cast<unsigned int>(id);; value >>= 8) {
-            number.insert(number.begin(), static_cast<char>(value & 0xFF));
-            if (value < 0x80)
-                break;
-        }
-        return tlv(0x30, tlv(0x02, number) + operation);
-    }
-    static std::string result(unsigned char tag, int code)
-    {
-        return tlv(tag, tlv(0x0A, std::string(1, static_cast<char>(code))) + tlv(0x04, "") +
-                            tlv(0x04, ""));
-    }
-
-    static bool readAll(int fd, std::string& buffer, std::size_t count)
-    {
-        while (count > 0) {
-            char chunk[4096];
-            ssize_t got = ::recv(fd, chunk, std::min(count, sizeof(chunk)), 0);
-            if (got <= 0)
-                return false;
-            buffer.append(chunk, static_cast<std::size_t>(got));
-            count -= static_cast<std::size_t>(got);
-        }
-        return true;
-    }
-    // One whole message: its tag, length and contents.
-    static bool readMessage(int fd, std::string& contents)
-    {
-        std::string header;
-        if (!readAll(fd, header, 2))
-            return false;
-        std::size_t length = static_cast<unsigned char>(header[1]);
-        if (length & 0x80) {
-            std::string bytes;
-            if (!readAll(fd, bytes, length & 0x7F))
-                return false;
-            length = 0;
-            for (char c : bytes)
-                length = (length << 8) | static_cast<unsigned char>(c);
-        }
-        contents.clear();
-        return readAll(fd, contents, length);
-    }
-    // Reads tag and length at pos; leaves pos on the contents.
-    static bool header(const std::string& data, std::size_t& pos, unsigned char& tag,
-                       std::size_t& length)
-    {
-        if (pos + 2 > data.size())
-            return false;
-        tag = static_cast<unsigned char>(data[pos++]);
-        length = static_cast<unsigned char>(data[pos++]);
-        if (length & 0x80) {
-            std::size_t count = length & 0x7F;
-            length = 0;
-            for (; count > 0 && pos < data.size(); --count)
-                length = (length << 8) | static_cast<unsigned char>(data[pos++]);
-        }
-        return pos + length <= data.size();
-    }
-
-    void run()
-    {
-        while (!m_stop) {
-            pollfd wait{m_listener, POLLIN, 0};
-            if (::poll(&wait, 1, 50) <= 0)
-                continue;
-            int fd = ::accept(m_listener, nullptr, nullptr);
-            if (fd < 0)
-                continue;
-            serve(fd);
-            ::close(fd);
-        }
-    }
-
-    void serve(int fd)
-    {
-        std::string contents;
-        while (!m_stop) {
-            pollfd wait{fd, POLLIN, 0};
-            if (::poll(&wait, 1, 50) <= 0)
-                continue;
-            if (!readMessage(fd, contents))
-                return;
-            std::size_t pos = 0;
-            unsigned char tag = 0;
-            std::size_t length = 0;
-            if (!header(contents, pos, tag, length) || tag != 0x02)
-                return;
-            int id = 0;
-            for (std::size_t i = 0; i < length; ++i)
-                id = (id << 8) | static_cast<unsigned char>(contents[pos + i]);
-            pos += length;
-            if (!header(contents, pos, tag, length))
-                return;
-            std::string reply;
-            if (tag == 0x60) {
-                reply = message(id, result(0x61, 0));
-            } else if (tag == 0x63) {
-                unsigned char baseTag = 0;
-                std::size_t baseLength = 0;
-                if (!header(contents, pos, baseTag, baseLength))
-                    return;
-                std::string base = contents.substr(pos, baseLength);
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_bases.push_back(base);
-                auto found = m_entries.find(base);
-                if (found == m_entries.end()) {
-                    reply = message(id, result(0x65, 32));
-                } else {
-                    std::string attributes;
-                    for (const auto& attribute : found->second) {
-                        std::string values;
-                        for (const std::string& value : attribute.second)
-                            values += tlv(0x04, value);
-                        attributes += tlv(0x30, tlv(0x04, attribute.first) + tlv(0x31, values));
-                    }
-                    reply = message(id, tlv(0x64, tlv(0x04, base) + tlv(0x30, attributes))) +
-                            message(id, result(0x65, 0));
-                }
-            } else if (tag == 0x42) {
-                return;
-            } else {
-                continue;
-            }
-            if (::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) !=
-                static_cast<ssize_t>(reply.size()))
-                return;
-        }
-    }
-
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-    mutable std::mutex m_mutex;
-    std::map<std::string, Attributes> m_entries;
-    std::vector<std::string> m_bases;
-};
 
 class SchemaServerTest : public ::testing::Test {
 protected:

@@ -91,11 +91,24 @@ TEST_F(ConnectionDialogsTest, ChooserListsTheProfilesByFileName)
     EXPECT_TRUE(m_boxes.boxes().empty());
 }
 
+TEST_F(ConnectionDialogsTest, WithoutAConnectionsDirectoryTheListIsEmpty)
+{
+    // Every first start.
+    m_workDir.reset();
+    m_workDir = std::make_unique<dirtest::TempWorkDir>();
+    ASSERT_EQ(::rmdir(connections().c_str()), 0);
+    CDialogConnection chooser;
+    EXPECT_EQ(chooser.getList()->count(), 0);
+    EXPECT_EQ(chooser.readProfiles(), 0);
+    EXPECT_TRUE(m_boxes.boxes().empty());
+}
+
 TEST_F(ConnectionDialogsTest, ChooserReportsAConnectionsDirectoryItCannotRead)
 {
     m_workDir.reset();
     m_workDir = std::make_unique<dirtest::TempWorkDir>();
     ASSERT_EQ(::rmdir(connections().c_str()), 0);
+    ASSERT_TRUE(dirtest::writeBytes(connections(), "not a directory\n"));
     CDialogConnection chooser;
     EXPECT_EQ(chooser.getList()->count(), 0);
     EXPECT_EQ(boxTexts(),
@@ -152,7 +165,12 @@ TEST_F(ConnectionDialogsTest, NewStartsFromDefaultsAndWritesTheProfile)
         EXPECT_TRUE(editor.getUserDnEdit()->isReadOnly());
         EXPECT_TRUE(editor.getPasswordEdit()->isReadOnly());
         EXPECT_EQ(editor.getPasswordEdit()->echoMode(), QLineEdit::Password);
-        EXPECT_EQ(editor.getNameEdit()->maxLength(), 254);
+        // As much as each line of the profile file loads back.
+        EXPECT_EQ(editor.getNameEdit()->maxLength(), 251);
+        EXPECT_EQ(editor.getHostEdit()->maxLength(), 252);
+        EXPECT_EQ(editor.getUserDnEdit()->maxLength(), 251);
+        EXPECT_EQ(editor.getBaseDnCombo()->lineEdit()->maxLength(), 251);
+        EXPECT_EQ(editor.getPasswordEdit()->maxLength(), 254);
         EXPECT_EQ(editor.getBaseDnButton()->toolTip(),
                   QStringLiteral("Get using initial data, to change save then try again"));
 
@@ -237,6 +255,83 @@ TEST_F(ConnectionDialogsTest, NamesThatLeaveTheConnectionsDirectoryAreRefused)
     EXPECT_EQ(m_boxes.boxes().size(), 2u);
     EXPECT_FALSE(dirtest::fileExists(m_workDir->path() + "/escaped.connectionProperties"));
     EXPECT_EQ(names(chooser), (QStringList{"Lab", "Other"}));
+}
+
+TEST_F(ConnectionDialogsTest, FieldsTheProfileFileCantHoldAreRefusedByName)
+{
+    struct Case {
+        QLineEdit* (CDialogConnectionProperties::*edit)() const;
+        QString value;
+        std::wstring text;
+    };
+    const std::wstring latin1 = L"field holds \"\u0141\", a character that a connection file can't store.\n"
+                                L"Please use only Latin-1 characters (up to U+00FF).";
+    const Case cases[] = {
+        {&CDialogConnectionProperties::getNameEdit, QStringLiteral("\u0141\u00f3d\u017a"), L"The Name " + latin1},
+        {&CDialogConnectionProperties::getHostEdit, QStringLiteral("h\u0141"), L"The Host " + latin1},
+        {&CDialogConnectionProperties::getUserDnEdit, QStringLiteral("cn=\u0141"), L"The User DN " + latin1},
+        {&CDialogConnectionProperties::getPasswordEdit, QStringLiteral("pa\u0141"),
+         L"The Password field holds a character that a connection file can't store.\n"
+         L"Please use only Latin-1 characters (up to U+00FF)."},
+        {&CDialogConnectionProperties::getNameEdit, QStringLiteral(" Lead"),
+         L"The Name field can't start with a space or a tab."},
+        {&CDialogConnectionProperties::getPasswordEdit, QStringLiteral("-"),
+         L"The Password field can't be \"-\" alone: a connection file reads it as empty."},
+    };
+    for (const Case& test : cases) {
+        m_boxes.clear();
+        CDialogConnection chooser;
+        int result = 0;
+        m_dialogs.queueDialog([&](QDialog& dialog) {
+            auto& editor = dynamic_cast<CDialogConnectionProperties&>(dialog);
+            editor.getAnonymousCheck()->setChecked(false);
+            editor.getNameEdit()->setText(QStringLiteral("Refused"));
+            (editor.*test.edit)()->setText(test.value);
+            result = editor.OnSave();
+            editor.getCancelButton()->click();
+        });
+        chooser.getNewButton()->click();
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(boxTexts(), std::vector<std::wstring>{test.text});
+        EXPECT_EQ(names(chooser), (QStringList{"Lab", "Other"}));
+    }
+    // A base DN from the server's list is checked the same way.
+    m_boxes.clear();
+    CDialogConnection chooser;
+    m_dialogs.queueDialog([&](QDialog& dialog) {
+        auto& editor = dynamic_cast<CDialogConnectionProperties&>(dialog);
+        editor.getBaseDnCombo()->addItem(QStringLiteral("o=\u0141\u00f3d\u017a"));
+        editor.getBaseDnCombo()->setCurrentIndex(1);
+        EXPECT_EQ(editor.OnSave(), -1);
+        editor.getCancelButton()->click();
+    });
+    chooser.getNewButton()->click();
+    EXPECT_EQ(boxTexts(), std::vector<std::wstring>{L"The Base DN " + latin1});
+    EXPECT_FALSE(dirtest::fileExists(profileFile("New Connection")));
+}
+
+TEST_F(ConnectionDialogsTest, ASaveThatFailsIsReportedAndTheEditorStaysOpen)
+{
+    // Something that is not a profile file stands at the profile's path.
+    ASSERT_EQ(::mkdir(profileFile("Blocked").c_str(), 0700), 0);
+    CDialogConnection chooser;
+    int closed = -1;
+    m_dialogs.queueDialog([&closed](QDialog& dialog) {
+        auto& editor = dynamic_cast<CDialogConnectionProperties&>(dialog);
+        QSignalSpy finished(&editor, &QDialog::finished);
+        editor.getNameEdit()->setText(QStringLiteral("Blocked"));
+        EXPECT_EQ(editor.OnSave(), -1);
+        closed = finished.count();
+        editor.getCancelButton()->click();
+    });
+    EXPECT_EQ(chooser.OnNew(), -1);
+    EXPECT_EQ(closed, 0);
+    const auto boxes = m_boxes.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, L"Connection Properties");
+    EXPECT_EQ(boxes[0].text, L"Can't save the connection file\n" + util::fromUtf8(profileFile("Blocked"))
+                                 + L"\nis not a regular file");
+    EXPECT_EQ(boxes[0].icon, util::BoxIcon::Warning);
 }
 
 TEST_F(ConnectionDialogsTest, PropertiesEditsTheProfileAndSavingUnderItsNameReplacesIt)

@@ -186,6 +186,25 @@ TEST_F(LdifCommandsTest, AStoppedSubtreeExportKeepsOnlyWholeRecordsOfTheSubtree)
     EXPECT_EQ(recordCount(ldif), static_cast<int>(TestDirectoryServer::ldifDns(ldif).size()));
 }
 
+TEST_F(LdifCommandsTest, AnExportCutShortSaysHowFarItGotAndWhy)
+{
+    open(wide(kTree));
+    m_model->setSizeLimit(2);
+    const std::string file = path("limited.ldif");
+    m_boxes.queueAnswer(BoxAnswer::Yes);
+    m_dialogs.queueFile(qs(file));
+    EXPECT_EQ(m_frame->OnLdifExport(), -1);
+    m_model->setSizeLimit(0);
+    EXPECT_EQ(recordCount(readBytes(file)), 2);
+    const auto boxes = m_boxes.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].caption, L"Export to ldif file");
+    EXPECT_EQ(boxes[1].text, L"The export to " + wide(file) +
+                                 L" stopped early: 2 entries written.\n"
+                                 L"The search ended with LDAPError 4: Size limit exceeded");
+    EXPECT_EQ(boxes[1].icon, util::BoxIcon::Warning);
+}
+
 TEST_F(LdifCommandsTest, ACancelledSaveDialogWritesNothing)
 {
     open(wide(kTree));
@@ -254,6 +273,37 @@ TEST_F(LdifCommandsTest, ImportAddsTheEntriesAndLeavesTheTreeUntilTheNodeIsRefre
     m_frame->getAction(QStringLiteral("OnTreeRefresh"))->trigger();
     EXPECT_TRUE(childLabels(kScratch).contains(QStringLiteral("ou=Imported")));
     deleteTree(imported);
+}
+
+TEST_F(LdifCommandsTest, ImportingTheErrorFileGivesOneSummaryThatNamesTheNewErrorFile)
+{
+    // The error file of an earlier import, in the working directory as the
+    // connection chooser leaves it: records whose parent is missing.
+    std::string refused;
+    for (int n = 0; n < 100; ++n) {
+        const std::string dn = "cn=orphan" + std::to_string(n) + ",ou=Missing," + kScratch;
+        refused += "# dn: " + dn + " refused: LDAPError 32: No such object\ndn: " + dn +
+                   "\nobjectClass: device\ndescription: " + std::string(1000, 'x') + "\n\n";
+    }
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_files.path()));
+    ASSERT_TRUE(writeBytes("LDIFError.txt", refused));
+    m_dialogs.queueFile(QStringLiteral("LDIFError.txt"));
+    const int result = m_frame->OnLdifImport();
+    QDir::setCurrent(previous);
+
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(readBytes(path("LDIFError.txt")), refused);
+    EXPECT_EQ(TestDirectoryServer::ldifDns(readBytes(path("LDIFError-2.txt"))),
+              TestDirectoryServer::ldifDns(refused));
+    const auto boxes = m_boxes.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, L"Import ldif file");
+    EXPECT_EQ(boxes[0].text, L"Import of LDIFError.txt\n0 records added, 100 refused.\n"
+                             L"    100 x LDAPError 32: No such object\n"
+                             L"The records that were not added are in\n" +
+                                 wide(path("LDIFError-2.txt")));
+    EXPECT_EQ(boxes[0].icon, util::BoxIcon::Warning);
 }
 
 TEST_F(LdifCommandsTest, ACancelledOpenDialogImportsNothing)

@@ -6,6 +6,7 @@
 #include "logging/Trace.h"
 #include "model/DirectoryReader.h"
 #include "schema/LDAPSchema.h"
+#include "session/DistinguishedName.h"
 #include "session/LdapErrorReport.h"
 #include "session/LdapModList.h"
 #include "session/LdapSearchMessage.h"
@@ -57,13 +58,10 @@ std::wstring storedForm(const std::wstring& dn)
     return probe.getDN();
 }
 
-// The part after the first comma; the DN itself without one.
+// The DN without its first RDN; empty for a single RDN.
 std::wstring parentOf(const std::wstring& dn)
 {
-    std::wstring::size_type comma = dn.find(L',');
-    if (comma == std::wstring::npos)
-        return dn;
-    return dn.substr(comma + 1);
+    return DistinguishedName::parent(dn);
 }
 
 // A file the import can read: it opens, and it is no directory (which
@@ -346,7 +344,7 @@ std::vector<std::wstring>& Model::getRootList(std::vector<std::wstring>& list)
     std::lock_guard<std::mutex> lock(m_cacheMutex);
     list.reserve(list.size() + m_cache.size());
     for (const auto& item : m_cache)
-        list.push_back(util::reverseCommaList(item.first, L","));
+        list.push_back(DistinguishedName::reversed(item.first));
     return list;
 }
 

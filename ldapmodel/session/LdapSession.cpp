@@ -6,13 +6,11 @@
 #include "schema/ValueKind.h"
 #include "session/LdapBerElement.h"
 #include "session/LdapBerval.h"
-#include "session/LdapDn.h"
 #include "session/LdapErrorReport.h"
 #include "session/LdapMemory.h"
 #include "session/LdapMessage.h"
 #include "session/LdapModList.h"
 #include "session/LdapSearchMessage.h"
-#include "session/LdapStringArray.h"
 #include "session/LdapValueList.h"
 #include "utilities/Util.h"
 
@@ -382,38 +380,6 @@ int LdapSession::whoAmI(std::wstring& authzId)
     if (code == LDAP_SUCCESS && identity.get() != nullptr && identity.get()->bv_val != nullptr)
         authzId = util::fromUtf8(std::string(identity.get()->bv_val, identity.get()->bv_len));
     return code;
-}
-
-std::vector<std::wstring> LdapSession::explodeDn(const std::wstring& dn, bool keepTypes)
-{
-    DIRLOOK_GUARD(L"LdapSession");
-    std::vector<std::wstring> components;
-    std::string text = util::toUtf8(dn);
-    // ldap_explode_dn would hex-escape every non-ASCII letter; the pretty
-    // form keeps UTF-8 as it is and escapes only what must be escaped.
-    LdapDn parsed;
-    if (ldap_str2dn(text.c_str(), parsed.receive(), LDAP_DN_FORMAT_LDAP) == LDAP_SUCCESS &&
-        parsed.get() != nullptr) {
-        unsigned int format = (keepTypes ? LDAP_DN_FORMAT_LDAPV3 : LDAP_DN_FORMAT_UFN) | LDAP_DN_PRETTY;
-        for (LDAPRDN* rdn = parsed.get(); *rdn != nullptr; ++rdn) {
-            char* raw = nullptr;
-            int code = ldap_rdn2str(*rdn, &raw, format);
-            LdapMemory component(raw);
-            if (code != LDAP_SUCCESS || component.get() == nullptr) {
-                components.clear();
-                break;
-            }
-            components.push_back(util::fromUtf8(component.get()));
-        }
-        if (!components.empty())
-            return components;
-    }
-    LdapStringArray parts(ldap_explode_dn(text.c_str(), keepTypes ? 0 : 1));
-    if (parts.get() == nullptr)
-        return components;
-    for (char* const* part = parts.get(); *part != nullptr; ++part)
-        components.push_back(util::fromUtf8(*part));
-    return components;
 }
 
 } // namespace ldapmodel

@@ -20,6 +20,7 @@
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
 #include "services/CommandIcons.h"
+#include "session/DistinguishedName.h"
 #include "session/LdapResultCode.h"
 #include "services/DialogService.h"
 #include "utilities/MessageBox.h"
@@ -589,15 +590,7 @@ QStringList CMainFrame::ldifFileFilters()
 
 std::wstring CMainFrame::parentDNOf(const std::wstring& dn)
 {
-    for (std::size_t i = 0; i < dn.size(); ++i) {
-        if (dn[i] == L'\\') {
-            ++i;  // the escaped character
-            continue;
-        }
-        if (dn[i] == L',')
-            return dn.substr(i + 1);
-    }
-    return std::wstring();
+    return ldapmodel::DistinguishedName::parent(dn);
 }
 
 int CMainFrame::checkConnectionAndSelection()

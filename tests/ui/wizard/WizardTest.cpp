@@ -684,7 +684,9 @@ TEST_F(WizardTest, ARefusedAddAnsweredCancelLeavesNoEntry)
     const auto shown = boxes.boxes();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].caption, L"LDAP Message");
-    EXPECT_NE(shown[0].text.find(L"LDAPError 65"), std::wstring::npos);  // object class violation
+    // The specified text, then the server's own explanation.
+    EXPECT_EQ(shown[0].text, L"Object class violation. LDAPError 65: Object class violation\n"
+                             L"object class 'person' requires attribute 'sn'");
     EXPECT_EQ(shown[1].caption, L"LDAP Message");
     EXPECT_EQ(shown[1].text, L"Can't create object, do you want to modify the attributes?");
     EXPECT_EQ(shown[1].buttons, BoxButtons::OkCancel);

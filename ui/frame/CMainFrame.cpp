@@ -981,12 +981,10 @@ int CMainFrame::OnValueModify()
         return -1;
     const std::wstring dn = m_pModel->getActiveEntryDN();
     const std::wstring name = m_strActiveAttributeName;
-    const std::wstring presetText = m_strActiveAttributeValue;
     const int index = m_iActiveAttributeValueIndex;
 
     CDialogModifyValue dialog(this);
     dialog.setAttributeName(name);
-    dialog.setTextValue(presetText);
     gc_ptr<ldapmodel::LDAPAttributeValue> oldValue;
     const gc_ptr<ldapmodel::LDAPEntry> entry = m_pModel->getActiveEntry();
     if (entry.getObject() != nullptr) {
@@ -996,6 +994,10 @@ int CMainFrame::OnValueModify()
     }
     // The record view's rule: a value it shows as binary is edited as a file.
     const bool binary = CListEntryAttributes::isBinaryAttribute(name);
+    // The whole value, not the cell, which shows only its beginning.
+    const std::wstring presetText =
+        !binary && oldValue.getObject() != nullptr ? oldValue->toString() : m_strActiveAttributeValue;
+    dialog.setTextValue(presetText);
     dialog.setBinary(binary);
     dialog.setAttributeValue(oldValue);
     if (ui::dialogs().exec(dialog) != QDialog::Accepted) {

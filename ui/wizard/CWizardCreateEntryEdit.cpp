@@ -228,9 +228,13 @@ int CWizardCreateEntryEdit::OnEditValue()
 
     CDialogModifyValue dialog(this);
     dialog.setAttributeName(name);
-    dialog.setBinary(isBinaryAttribute(name));
-    dialog.setTextValue(m_pList->getItemString(row, 1).toStdWString());
-    dialog.setAttributeValue(attribute->getValue(0));
+    const bool binary = isBinaryAttribute(name);
+    dialog.setBinary(binary);
+    // The whole value, not the cell, which shows only its beginning.
+    gc_ptr<LDAPAttributeValue> current = attribute->getValue(0);
+    dialog.setTextValue(!binary && current.getObject() != nullptr ? current->toString()
+                                                                  : m_pList->getItemString(row, 1).toStdWString());
+    dialog.setAttributeValue(current);
     if (ui::dialogs().exec(dialog) != QDialog::Accepted)
         return -1;
     gc_ptr<LDAPAttributeValue> value = dialog.getAttributeValue();

@@ -730,6 +730,27 @@ TEST(QtMessageBoxServiceTest, ShowsTheRequestAndReturnsTheClickedAnswer)
     EXPECT_EQ(defaultButton, noButton);
 }
 
+TEST(QtMessageBoxServiceTest, MarkupInTheTextIsShownAsTheCharacters)
+{
+    util::MessageBoxRequest request;
+    request.caption = L"Warning";
+    request.text = L"Are you sure you want to delete:\ncn=<b>big</b><img src=x>,dc=x ?";
+    request.buttons = util::BoxButtons::YesNo;
+    Qt::TextFormat format = Qt::RichText;
+    QString shown;
+    onNextBox([&](QMessageBox& box) {
+        // The label that draws the text.
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            format = label->textFormat();
+            shown = label->text();
+        }
+        box.button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(QtMessageBoxService::showNow(request), util::BoxAnswer::No);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, QString::fromStdWString(request.text));
+}
+
 TEST(QtMessageBoxServiceTest, EscapeGivesTheCancellingAnswer)
 {
     util::MessageBoxRequest request;

@@ -414,7 +414,27 @@ int Model::refreshActiveEntry(bool notifyViews)
     return 0;
 }
 
+void Model::clearActiveEntry()
+{
+    DIRLOOK_GUARD(L"Model");
+    if (getActiveEntryDN().empty())
+        return;
+    m_pActiveEntry = new LDAPEntry();
+    notify(MODEL_UPDATE_USER);
+    notify(MODEL_UPDATE_OPERATIONAL);
+}
+
 // ---- background operations ---------------------------------------------------
+
+bool Model::isChildListCut(const std::wstring& dn) const
+{
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    auto found = m_cache.find(storedForm(dn));
+    if (found == m_cache.end() || found->second.getObject() == nullptr)
+        return false;
+    const LDAPEntry& entry = *found->second.getObject();
+    return !entry.isChildrenComplete() || entry.isCutShort();
+}
 
 int Model::readChildren(const std::wstring& dn)
 {
@@ -575,7 +595,8 @@ void Model::runSearchWorker(const WorkerJob& job)
                     const int code = message.resultCode;
                     withCachedEntry(parentKey, [code](LDAPEntry& parent) {
                         parent.setChildrenComplete(true);
-                        if (code == 4)
+                        // Time, size or administrative limit exceeded.
+                        if (code == 3 || code == 4 || code == 11)
                             parent.setCutShort(true);
                     });
                 }

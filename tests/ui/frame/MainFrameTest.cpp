@@ -551,14 +551,25 @@ TEST(ProgressBarTest, NoLimitGivesAnEmptyRangeThatNeverMoves)
     EXPECT_EQ(progress.getLabel()->text(), QStringLiteral("Progress: 2"));
 }
 
-TEST(ProgressBarTest, StopActionClosesWithTheStopResult)
+TEST(ProgressBarTest, StopAndEscapeAskTheModelToStopAndTheWindowWaitsForTheEnd)
 {
-    CProgressBar progress(10);
-    progress.getStopButton()->click();
-    EXPECT_TRUE(progress.isStopped());
-    EXPECT_EQ(progress.result(), CProgressBar::StopResult);
-    progress.onFinished();
-    EXPECT_EQ(progress.result(), CProgressBar::StopResult);
+    ldapmodel::Model& model = ldapmodel::Model::instance();
+    for (const bool escape : {false, true}) {
+        CProgressBar progress(10);
+        if (escape)
+            QTest::keyClick(&progress, Qt::Key_Escape);
+        else
+            progress.getStopButton()->click();
+        EXPECT_TRUE(progress.isStopped());
+        EXPECT_TRUE(model.isStopRequested());
+        EXPECT_FALSE(progress.getStopButton()->isEnabled());
+        // Still there until the operation has ended.
+        EXPECT_FALSE(progress.isClosed());
+        progress.onFinished();
+        EXPECT_TRUE(progress.isClosed());
+        EXPECT_EQ(progress.result(), CProgressBar::StopResult);
+        model.clearStopRequest();
+    }
 }
 
 TEST(ProgressBarTest, WorkerCallsArriveQueuedAndAreDroppedOnceTheWindowIsGone)

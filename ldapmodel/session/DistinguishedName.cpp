@@ -42,6 +42,28 @@ bool rdnRanges(const std::string& text, std::vector<std::pair<std::size_t, std::
     return true;
 }
 
+// Without these a DN's RDNs are the pieces between its commas, whether
+// libldap reads it as a DN or not: the split needs no parse.
+bool splitsAtCommasAlone(const std::wstring& dn)
+{
+    return dn.find_first_of(L"\\\";") == std::wstring::npos && dn.find(L'\0') == std::wstring::npos;
+}
+
+// An RDN that libldap writes back as it is (letter case aside): no escapes,
+// quotes, values in hex or further values, no blanks around "=", printable.
+bool isPlainRdn(const std::wstring& rdn)
+{
+    for (std::size_t i = 0; i < rdn.size(); ++i) {
+        const wchar_t c = rdn[i];
+        if (c < 0x20 || c == 0x7F || c == L'\\' || c == L'"' || c == L'+' || c == L'#' || c == L',' ||
+            c == L';' || c == L'<' || c == L'>')
+            return false;
+        if (c == L'=' && ((i > 0 && rdn[i - 1] == L' ') || (i + 1 < rdn.size() && rdn[i + 1] == L' ')))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool DistinguishedName::parse(const std::wstring& dn, std::vector<std::wstring>& rdns)
@@ -64,6 +86,10 @@ bool DistinguishedName::parse(const std::wstring& dn, std::vector<std::wstring>&
 
 std::vector<std::wstring> DistinguishedName::components(const std::wstring& dn)
 {
+    if (util::trimListPiece(dn).empty())
+        return {};
+    if (splitsAtCommasAlone(dn))
+        return util::splitList(dn, L",");
     std::vector<std::wstring> rdns;
     if (parse(dn, rdns))
         return rdns;
@@ -101,7 +127,7 @@ std::wstring DistinguishedName::reversed(const std::wstring& dn)
 std::wstring DistinguishedName::rdnKey(const std::wstring& rdn)
 {
     const std::wstring trimmed = util::trimListPiece(rdn);
-    if (trimmed.empty() || trimmed.find(L'\0') != std::wstring::npos)
+    if (trimmed.empty() || isPlainRdn(trimmed))
         return trimmed;
     const std::string text = util::toUtf8(trimmed);
     LDAPRDN parsed = nullptr;

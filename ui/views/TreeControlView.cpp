@@ -506,8 +506,11 @@ void TreeControlView::readExpandedNode(const std::wstring& dn)
     if (node == nullptr || !node->isExpanded() || node->children() != TreeNode::Children::Unread ||
         node->childCount() > 0)
         return;
+    // Not while another read runs (the node stays unread and is read when
+    // opened again); without a connection there is nothing to read (only a
+    // click connects).
     gc_ptr<Model> model = Model::getInstance();
-    if (model.get() == nullptr || model->isRunning())
+    if (model.get() == nullptr || model->isRunning() || !model->isConnected())
         return;
     fetchChildren(dn);
     if (QTreeWidgetItem* again = findNode(dn))

@@ -276,6 +276,25 @@ TEST(TreeControlViewPaths, ManySiblingsAreFoundThroughTheIndex)
     EXPECT_EQ(view.findNode(L"cn=c19999,ou=big,dc=x"), parent->child(19999));
 }
 
+TEST(TreeControlViewPaths, OpeningOrHighlightingANodeWithoutAConnectionReadsNothing)
+{
+    dirtest::ScriptedMessageBoxes boxes;
+    dirtest::ScriptedDialogs dialogs;
+    dirtest::useTestServerAsAdmin(Model::instance());
+    ASSERT_FALSE(Model::instance().isConnected());
+    TreeControlView view;
+    QTreeWidgetItem* node = view.insertPath(L"dc=com,dc=example,ou=People");
+    view.expandItem(node->parent()->parent());
+    view.expandItem(node->parent());
+    view.expandItem(node);
+    view.setCurrentItem(node);
+    dirtest::waitFor([]() { return false; }, 100);
+    EXPECT_FALSE(Model::instance().isConnected());
+    EXPECT_EQ(node->childCount(), 0);
+    EXPECT_TRUE(dialogs.dialogClasses().empty());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
 TEST(TreeControlViewPaths, MenusCarryTheirLabelsAndKeys)
 {
     TreeControlView view;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Dirlook and runs every test: a normal
 # build, then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then the threaded tests under ThreadSanitizer, then a short run of each
-# libFuzzer target.
+# then the threaded tests (every *BackgroundServerTest program, widget tests
+# included) under ThreadSanitizer, then a short run of each libFuzzer target.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -42,7 +42,7 @@ if [ ${#threaded[@]} -gt 0 ]; then
   echo "== ThreadSanitizer (threaded tests)"
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     build_and_test "$ROOT/build-tsan" \
-    "-DCMAKE_BUILD_TYPE=Debug -DDIRLOOK_SANITIZE=thread -DDIRLOOK_BUILD_UI=OFF -DDIRLOOK_BUILD_BENCH=OFF" \
+    "-DCMAKE_BUILD_TYPE=Debug -DDIRLOOK_SANITIZE=thread -DDIRLOOK_BUILD_UI=ON -DDIRLOOK_BUILD_BENCH=OFF" \
     "${threaded[*]}" -L threaded
 fi
 if command -v clang++ >/dev/null 2>&1; then

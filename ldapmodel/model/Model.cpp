@@ -8,6 +8,7 @@
 #include "logging/Trace.h"
 #include "model/DirectoryReader.h"
 #include "schema/LDAPSchema.h"
+#include "session/DistinguishedName.h"
 #include "session/LdapErrorReport.h"
 #include "session/LdapModList.h"
 #include "session/LdapSearchMessage.h"
@@ -59,13 +60,10 @@ std::wstring storedForm(const std::wstring& dn)
     return probe.getDN();
 }
 
-// The part after the first comma; the DN itself without one.
+// The DN without its first RDN; empty for a single RDN.
 std::wstring parentOf(const std::wstring& dn)
 {
-    std::wstring::size_type comma = dn.find(L',');
-    if (comma == std::wstring::npos)
-        return dn;
-    return dn.substr(comma + 1);
+    return DistinguishedName::parent(dn);
 }
 
 // A file the import can read: it opens, and it is no directory (which
@@ -351,7 +349,7 @@ std::vector<std::wstring>& Model::getRootList(std::vector<std::wstring>& list)
     std::lock_guard<std::mutex> lock(m_cacheMutex);
     list.reserve(list.size() + m_cache.size());
     for (const auto& item : m_cache)
-        list.push_back(util::reverseCommaList(item.first, L","));
+        list.push_back(DistinguishedName::reversed(item.first));
     return list;
 }
 
@@ -421,7 +419,27 @@ int Model::refreshActiveEntry(bool notifyViews)
     return 0;
 }
 
+void Model::clearActiveEntry()
+{
+    DIRLOOK_GUARD(L"Model");
+    if (getActiveEntryDN().empty())
+        return;
+    m_pActiveEntry = new LDAPEntry();
+    notify(MODEL_UPDATE_USER);
+    notify(MODEL_UPDATE_OPERATIONAL);
+}
+
 // ---- background operations ---------------------------------------------------
+
+bool Model::isChildListCut(const std::wstring& dn) const
+{
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    auto found = m_cache.find(storedForm(dn));
+    if (found == m_cache.end() || found->second.getObject() == nullptr)
+        return false;
+    const LDAPEntry& entry = *found->second.getObject();
+    return !entry.isChildrenComplete() || entry.isCutShort();
+}
 
 int Model::readChildren(const std::wstring& dn)
 {
@@ -584,7 +602,8 @@ void Model::runSearchWorker(const WorkerJob& job)
                     const int code = message.resultCode;
                     withCachedEntry(parentKey, [code](LDAPEntry& parent) {
                         parent.setChildrenComplete(true);
-                        if (code == 4)
+                        // Time, size or administrative limit exceeded.
+                        if (code == 3 || code == 4 || code == 11)
                             parent.setCutShort(true);
                     });
                 }

@@ -115,6 +115,9 @@ public:
     int setActiveEntry(const std::wstring& dn);
     // Re-reads the active entry in place. Returns 0.
     int refreshActiveEntry(bool notify);
+    // No active entry (a tree node without an entry is selected): notifies
+    // MODEL_UPDATE_USER then MODEL_UPDATE_OPERATIONAL when there was one.
+    void clearActiveEntry();
 
     // ---- background operations -------------------------------------------
     // The children of dn (one level, names only). The ldap_search_ext code,
@@ -125,6 +128,10 @@ public:
     // The search dialog's search (subtree, names only, attributes given).
     int searchSubtree(const std::wstring& base, const std::wstring& filter,
                       const std::vector<std::wstring>& attributes);
+    // The last children read of dn ended before the server had sent them
+    // all: stopped, cut by a size, time or administrative limit, or broken
+    // off. false when dn is not cached. Not while a worker runs.
+    bool isChildListCut(const std::wstring& dn) const;
     // Asks a running operation to stop and waits for its worker; the worker
     // abandons the search. Returns the ldap_abandon code (0 when nothing ran).
     int stopBackground();

@@ -6,9 +6,9 @@
 #include "logging/Log.h"
 #include "logging/Trace.h"
 #include "schema/ValueKind.h"
+#include "session/DistinguishedName.h"
 #include "session/LdapErrorReport.h"
 #include "session/LdapSession.h"
-#include "utilities/Util.h"
 
 #include <algorithm>
 
@@ -28,28 +28,24 @@ LDAPEntry::LDAPEntry() = default;
 void LDAPEntry::setDN(const std::wstring& dn)
 {
     DIRLOOK_GUARD(L"LDAPEntry");
-    // Each piece between commas is trimmed; escaped commas do not split and
-    // an escaped trailing blank stays. normalizeCommaList leaves a text
-    // without commas alone, the reverse of a single piece trims it alike.
-    if (dn.find(L',') == std::wstring::npos)
-        m_strDN = util::reverseCommaList(dn, L",");
-    else
-        m_strDN = util::normalizeCommaList(dn);
+    // Each RDN is trimmed; the separators inside values stay.
+    m_strDN = DistinguishedName::normalized(dn);
 }
 
 std::wstring LDAPEntry::getParentDN()
 {
     DIRLOOK_GUARD(L"LDAPEntry");
-    std::size_t comma = m_strDN.find(L',');
-    m_strParentDN = comma == std::wstring::npos ? m_strDN : m_strDN.substr(comma + 1);
+    m_strParentDN = DistinguishedName::parent(m_strDN);
+    // A single RDN is its own parent.
+    if (m_strParentDN.empty())
+        m_strParentDN = m_strDN;
     return m_strParentDN;
 }
 
 std::wstring LDAPEntry::getRDN() const
 {
     DIRLOOK_GUARD(L"LDAPEntry");
-    std::vector<std::wstring> components = LdapSession::explodeDn(m_strDN, true);
-    return components.empty() ? std::wstring() : components.front();
+    return DistinguishedName::rdn(m_strDN);
 }
 
 memorylib::gc_ptr<LDAPAttribute> LDAPEntry::getAttribute(const std::wstring& name) const

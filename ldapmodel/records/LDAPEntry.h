@@ -23,12 +23,12 @@ public:
 
     LDAPEntry();
 
-    // Stores the DN with blanks around its commas and at its ends removed.
+    // Stores the DN with blanks around its RDNs removed (DistinguishedName).
     void setDN(const std::wstring& dn);
     std::wstring getDN() const { return m_strDN; }
-    // The DN after its first comma (the whole DN when it has none).
+    // The DN without its first RDN (the whole DN when it has one RDN).
     std::wstring getParentDN();
-    // First component of the DN, types kept; empty when it cannot be split.
+    // First RDN of the DN as written; empty when it is no DN.
     std::wstring getRDN() const;
 
     // User attributes first, then operational; letter case ignored.

@@ -8,8 +8,9 @@
 #include "session/LdapResultCode.h"
 #include "session/LdapSession.h"
 
-
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 namespace ldapmodel {
 
@@ -235,6 +236,35 @@ memorylib::gc_ptr<LDAPObjectClass> LDAPSchema::findObjectClass(const std::wstrin
     if (found == SchemaNameIndex::NOT_FOUND)
         return memorylib::gc_ptr<LDAPObjectClass>();
     return m_listObjectClasses[found];
+}
+
+bool LDAPSchema::collectClassAttributes(const std::wstring& className, std::vector<std::wstring>& must,
+                                        std::vector<std::wstring>& may) const
+{
+    std::vector<memorylib::gc_ptr<LDAPObjectClass>> chain;
+    std::unordered_set<std::wstring_view, CaseInsensitiveHash, CaseInsensitiveEqual> visited;
+    for (memorylib::gc_ptr<LDAPObjectClass> current = findObjectClass(className);
+         current.getObject() != nullptr && visited.insert(current->getName()).second;
+         current = findObjectClass(current->getSuperior()))
+        chain.push_back(current);
+    if (chain.empty())
+        return false;
+
+    std::unordered_set<std::wstring, CaseInsensitiveHash, CaseInsensitiveEqual> required;
+    for (const auto& objectClass : chain) {
+        for (const std::wstring& name : objectClass->getMustList()) {
+            if (required.insert(name).second)
+                must.push_back(name);
+        }
+    }
+    std::unordered_set<std::wstring, CaseInsensitiveHash, CaseInsensitiveEqual> allowed;
+    for (const auto& objectClass : chain) {
+        for (const std::wstring& name : objectClass->getMayList()) {
+            if (required.count(name) == 0 && allowed.insert(name).second)
+                may.push_back(name);
+        }
+    }
+    return true;
 }
 
 void LDAPSchema::getAttributeTypeNames(std::vector<std::wstring>& names) const

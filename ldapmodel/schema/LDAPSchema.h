@@ -56,6 +56,12 @@ public:
     // First element whose name equals name ignoring case, or an empty handle.
     memorylib::gc_ptr<LDAPAttributeType> findAttributeType(const std::wstring& name) const;
     memorylib::gc_ptr<LDAPObjectClass> findObjectClass(const std::wstring& name) const;
+    // Appends the MUST and the MAY names of the class and of its superiors
+    // (SUP, followed up the chain): the class's own first, each name once
+    // (letter case ignored), a name required anywhere in the chain under
+    // MUST only. false, with nothing appended, when there is no such class.
+    bool collectClassAttributes(const std::wstring& className, std::vector<std::wstring>& must,
+                                std::vector<std::wstring>& may) const;
 
     // Names appended in list order to the caller's list, or in a new list.
     void getAttributeTypeNames(std::vector<std::wstring>& names) const;

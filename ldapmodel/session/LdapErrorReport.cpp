@@ -22,6 +22,13 @@ static_assert(LDAP_TIMEOUT == -5 && LDAP_FILTER_ERROR == -7 && LDAP_LOCAL_ERROR 
 
 bool isClientCode(int code) { return code <= FIRST_CLIENT_CODE && code >= LAST_CLIENT_CODE; }
 
+// Per thread: the worker's results never mix with the user interface's.
+struct Diagnostic {
+    int code = 0;
+    std::wstring message;
+};
+thread_local Diagnostic lastDiagnostic;
+
 bool isMappedClientCode(int code)
 {
     return code >= MAPPED_BASE - FIRST_CLIENT_CODE && code <= MAPPED_BASE - LAST_CLIENT_CODE;
@@ -55,7 +62,17 @@ void reportLdapError(int code, const std::wstring& context)
     if (static_cast<unsigned int>(code) > LAST_REPORTED_CODE)
         return;
     std::wstring text = context + L". LDAPError " + std::to_wstring(code) + L": " + ldapErrorText(code);
+    // Shown once: a later report of the same code may come from elsewhere.
+    if (lastDiagnostic.code == code && !lastDiagnostic.message.empty())
+        text += L"\n" + lastDiagnostic.message;
+    lastDiagnostic = Diagnostic();
     util::messageBox(L"LDAP Message", text, util::BoxIcon::Warning, util::BoxButtons::Ok);
+}
+
+void setLastDiagnostic(int code, const std::wstring& message)
+{
+    lastDiagnostic.code = code;
+    lastDiagnostic.message = message;
 }
 
 } // namespace ldapmodel

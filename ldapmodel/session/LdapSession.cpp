@@ -6,13 +6,11 @@
 #include "schema/ValueKind.h"
 #include "session/LdapBerElement.h"
 #include "session/LdapBerval.h"
-#include "session/LdapDn.h"
 #include "session/LdapErrorReport.h"
 #include "session/LdapMemory.h"
 #include "session/LdapMessage.h"
 #include "session/LdapModList.h"
 #include "session/LdapSearchMessage.h"
-#include "session/LdapStringArray.h"
 #include "session/LdapValueList.h"
 #include "utilities/Util.h"
 
@@ -75,6 +73,24 @@ void collectAttributes(LDAP* handle, LDAPMessage* entry, AttributeList& attribut
             attribute->addValue(new LDAPAttributeValue(*value));
         attributes.push_back(attribute);
     }
+}
+
+// Hands the result code, with the server's diagnostic message for a server
+// result, to the error report; returns the code.
+int noteResult(LDAP* handle, int code)
+{
+    std::wstring message;
+    // Client codes (81 and up) come with no server message, maybe a stale one.
+    if (code > LDAP_SUCCESS && code <= LDAP_OTHER && handle != nullptr) {
+        char* text = nullptr;
+        if (ldap_get_option(handle, LDAP_OPT_DIAGNOSTIC_MESSAGE, &text) == LDAP_OPT_SUCCESS) {
+            LdapMemory owned(text);
+            if (owned.get() != nullptr)
+                message = util::fromUtf8(owned.get());
+        }
+    }
+    setLastDiagnostic(code, message);
+    return code;
 }
 
 // A host name that fits into an LDAP URL unchanged; IPv6 literals get
@@ -150,8 +166,9 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     berval credentials{};
     credentials.bv_len = secret.size();
     credentials.bv_val = anonymous ? nullptr : secret.data();
-    code = ldapResultCode(ldap_sasl_bind_s(m_pHandle.get(), anonymous ? nullptr : dn.c_str(),
-                                           LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr, nullptr));
+    code = noteResult(m_pHandle.get(),
+                      ldapResultCode(ldap_sasl_bind_s(m_pHandle.get(), anonymous ? nullptr : dn.c_str(),
+                                                      LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr, nullptr)));
     std::fill(secret.begin(), secret.end(), '\0');
     if (code != LDAP_SUCCESS) {
         m_iConnectResult = code;
@@ -201,6 +218,7 @@ int LdapSession::searchEntries(const std::wstring& base, int scope, const std::w
     int code = ldapResultCode(ldap_search_ext_s(
         handle, util::toUtf8(base).c_str(), scope, util::toUtf8(filter).c_str(), names.get(),
         attrsOnly ? 1 : 0, nullptr, nullptr, nullptr, toLibrarySizeLimit(sizeLimit), result.receive()));
+    noteResult(handle, code);
     if (code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED)
         return code;
 
@@ -233,6 +251,7 @@ int LdapSession::readAttributes(const std::wstring& dn, const std::vector<std::w
     int code = ldapResultCode(ldap_search_ext_s(
         handle, util::toUtf8(dn).c_str(), LDAP_SCOPE_BASE, "objectclass=*", names.get(), 0, nullptr,
         nullptr, nullptr, toLibrarySizeLimit(sizeLimit), result.receive()));
+    noteResult(handle, code);
     if (code != LDAP_SUCCESS)
         return code;
     LDAPMessage* entry = ldap_first_entry(handle, result.get());
@@ -318,7 +337,7 @@ int LdapSession::nextResult(int messageId, bool withValues, int waitMilliseconds
     } else if (type == LDAP_RES_SEARCH_RESULT) {
         int code = LDAP_SUCCESS;
         int parsed = ldap_parse_result(handle, result.get(), &code, nullptr, nullptr, nullptr, nullptr, 0);
-        message.resultCode = ldapResultCode(parsed == LDAP_SUCCESS ? code : parsed);
+        message.resultCode = noteResult(handle, ldapResultCode(parsed == LDAP_SUCCESS ? code : parsed));
     }
     return type;
 }
@@ -337,8 +356,8 @@ int LdapSession::addEntry(const std::wstring& dn, LdapModList& modifications)
     util::TraceScope trace(L"LdapSession::addEntry");
     if (m_pHandle == nullptr)
         return -1;
-    return ldapResultCode(
-        ldap_add_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(), modifications.get(), nullptr, nullptr));
+    return noteResult(m_pHandle.get(), ldapResultCode(ldap_add_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(),
+                                                                     modifications.get(), nullptr, nullptr)));
 }
 
 int LdapSession::modifyEntry(const std::wstring& dn, LdapModList& modifications)
@@ -347,8 +366,8 @@ int LdapSession::modifyEntry(const std::wstring& dn, LdapModList& modifications)
     util::TraceScope trace(L"LdapSession::modifyEntry");
     if (m_pHandle == nullptr)
         return -1;
-    return ldapResultCode(
-        ldap_modify_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(), modifications.get(), nullptr, nullptr));
+    return noteResult(m_pHandle.get(), ldapResultCode(ldap_modify_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(),
+                                                                        modifications.get(), nullptr, nullptr)));
 }
 
 int LdapSession::deleteEntry(const std::wstring& dn)
@@ -357,7 +376,8 @@ int LdapSession::deleteEntry(const std::wstring& dn)
     util::TraceScope trace(L"LdapSession::deleteEntry");
     if (m_pHandle == nullptr)
         return -1;
-    return ldapResultCode(ldap_delete_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(), nullptr, nullptr));
+    return noteResult(m_pHandle.get(),
+                      ldapResultCode(ldap_delete_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(), nullptr, nullptr)));
 }
 
 int LdapSession::renameEntry(const std::wstring& dn, const std::wstring& newRdn, bool deleteOldRdn)
@@ -366,9 +386,10 @@ int LdapSession::renameEntry(const std::wstring& dn, const std::wstring& newRdn,
     util::TraceScope trace(L"LdapSession::renameEntry");
     if (m_pHandle == nullptr)
         return -1;
-    return ldapResultCode(ldap_rename_s(m_pHandle.get(), util::toUtf8(dn).c_str(),
-                                        util::toUtf8(newRdn).c_str(), nullptr, deleteOldRdn ? 1 : 0,
-                                        nullptr, nullptr));
+    return noteResult(m_pHandle.get(),
+                      ldapResultCode(ldap_rename_s(m_pHandle.get(), util::toUtf8(dn).c_str(),
+                                                   util::toUtf8(newRdn).c_str(), nullptr, deleteOldRdn ? 1 : 0,
+                                                   nullptr, nullptr)));
 }
 
 int LdapSession::whoAmI(std::wstring& authzId)
@@ -382,38 +403,6 @@ int LdapSession::whoAmI(std::wstring& authzId)
     if (code == LDAP_SUCCESS && identity.get() != nullptr && identity.get()->bv_val != nullptr)
         authzId = util::fromUtf8(std::string(identity.get()->bv_val, identity.get()->bv_len));
     return code;
-}
-
-std::vector<std::wstring> LdapSession::explodeDn(const std::wstring& dn, bool keepTypes)
-{
-    DIRLOOK_GUARD(L"LdapSession");
-    std::vector<std::wstring> components;
-    std::string text = util::toUtf8(dn);
-    // ldap_explode_dn would hex-escape every non-ASCII letter; the pretty
-    // form keeps UTF-8 as it is and escapes only what must be escaped.
-    LdapDn parsed;
-    if (ldap_str2dn(text.c_str(), parsed.receive(), LDAP_DN_FORMAT_LDAP) == LDAP_SUCCESS &&
-        parsed.get() != nullptr) {
-        unsigned int format = (keepTypes ? LDAP_DN_FORMAT_LDAPV3 : LDAP_DN_FORMAT_UFN) | LDAP_DN_PRETTY;
-        for (LDAPRDN* rdn = parsed.get(); *rdn != nullptr; ++rdn) {
-            char* raw = nullptr;
-            int code = ldap_rdn2str(*rdn, &raw, format);
-            LdapMemory component(raw);
-            if (code != LDAP_SUCCESS || component.get() == nullptr) {
-                components.clear();
-                break;
-            }
-            components.push_back(util::fromUtf8(component.get()));
-        }
-        if (!components.empty())
-            return components;
-    }
-    LdapStringArray parts(ldap_explode_dn(text.c_str(), keepTypes ? 0 : 1));
-    if (parts.get() == nullptr)
-        return components;
-    for (char* const* part = parts.get(); *part != nullptr; ++part)
-        components.push_back(util::fromUtf8(*part));
-    return components;
 }
 
 } // namespace ldapmodel

@@ -113,10 +113,6 @@ public:
     // The authorisation identity of the bind ("" when anonymous).
     int whoAmI(std::wstring& authzId);
 
-    // Components of the DN (with their types unless told otherwise); empty
-    // when the DN cannot be split.
-    static std::vector<std::wstring> explodeDn(const std::wstring& dn, bool keepTypes = true);
-
 private:
     struct HandleCloser {
         void operator()(ldap* handle) const;

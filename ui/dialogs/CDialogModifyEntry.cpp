@@ -6,9 +6,9 @@
 #include "logging/Trace.h"
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
-#include "schema/ValueKind.h"
 #include "utilities/MessageBox.h"
 #include "views/CGridControl.h"
+#include "views/CListEntryAttributes.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -114,8 +114,8 @@ int CDialogModifyEntry::fill()
         if (attribute.getObject() == nullptr)
             continue;
         const QString name = QString::fromStdWString(attribute->getName());
-        const bool binary =
-            ldapmodel::isBinaryKind(ldapmodel::getValueKindOfAttribute(attribute->getName()));
+        // The record view's rule: the type's syntax or the binary option.
+        const bool binary = CListEntryAttributes::isBinaryAttribute(attribute->getName());
         for (const gc_ptr<ldapmodel::LDAPAttributeValue>& value : attribute->getValues()) {
             const int row = m_pGrid->setCell(m_pGrid->getRowCount(), 0, name);
             QString text;

@@ -7,6 +7,7 @@
 #include "utilities/Util.h"
 
 #include <QCheckBox>
+#include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -124,14 +125,22 @@ void CDialogSchema::selectObjectClass(const std::wstring& name)
 {
     DIRLOOK_GUARD(L"DialogSchema");
     util::TraceScope trace(L"CDialogSchema::selectObjectClass");
-    gc_ptr<ldapmodel::LDAPObjectClass> objectClass = m_pSchema->findObjectClass(name);
-    if (objectClass.getObject() == nullptr)
+    // Required names first, then the optional ones, superiors' included.
+    std::vector<std::wstring> required;
+    std::vector<std::wstring> optional;
+    if (!m_pSchema->collectClassAttributes(name, required, optional))
         return;
-    std::vector<std::wstring> names;
-    objectClass->copyMayList(names);
     const QSignalBlocker blocker(m_pAttributeTypeList);
     m_pAttributeTypeList->clear();
-    m_pAttributeTypeList->addItems(toStringList(names));
+    for (const std::wstring& attribute : required) {
+        auto* item = new QListWidgetItem(QString::fromStdWString(attribute), m_pAttributeTypeList);
+        QFont font = item->font();
+        font.setBold(true);
+        item->setFont(font);
+        item->setToolTip(QStringLiteral("Required"));
+    }
+    for (const std::wstring& attribute : optional)
+        new QListWidgetItem(QString::fromStdWString(attribute), m_pAttributeTypeList);
     m_pShowAllBox->setChecked(false);
 }
 

@@ -154,6 +154,7 @@ int CDialogSearchRecord::OnSearch()
     CProgressBar progress(model.getSizeLimit(), this);
     progress.getLabel()->setText(QStringLiteral("Searching: "));
     model.setProgressObserver(progress.getObserver());
+    m_bSearching = true;
     model.searchSubtree(m_strBaseDN, m_strFilter, {L"description"});
     const int result = ui::dialogs().exec(progress);
     if (result == CProgressBar::StopResult || progress.isStopped()) {
@@ -163,10 +164,15 @@ int CDialogSearchRecord::OnSearch()
     } else {
         model.clearStopRequest();
     }
+    // The worker is done with the session once it has been joined.
+    model.waitBackground();
     // Whatever the worker found before it ended is queued for this thread:
     // list it now, so that a later search starts from an empty list.
-    if (!model.isRunning())
-        QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
+    m_bSearching = false;
+    // The line selected while the search ran is shown now.
+    if (selectedRow() >= 0)
+        onSelectionChanged();
     m_pResultList->setFocus(Qt::OtherFocusReason);
     return 0;
 }
@@ -187,7 +193,8 @@ void CDialogSearchRecord::onSelectionChanged()
     util::TraceScope trace(L"CDialogSearchRecord::onSelectionChanged");
     const int row = selectedRow();
     m_iSelectedIndex = row;
-    if (row < 0 || m_pModel.getObject() == nullptr)
+    // The running search owns the session: the entry is read once it ends.
+    if (row < 0 || m_pModel.getObject() == nullptr || m_bSearching)
         return;
     m_pModel->setActiveEntry(m_pResultList->item(row)->text().toStdWString());
     m_pResultList->setFocus(Qt::OtherFocusReason);

@@ -91,6 +91,8 @@ private:
     std::wstring m_strFilter;
     int m_iSelectedIndex = -1;
     bool m_bInitializing = true;
+    // A search runs: selecting a line waits for its end.
+    bool m_bSearching = false;
 
     QLineEdit* m_pBaseDNEdit = nullptr;
     QLineEdit* m_pFilterEdit = nullptr;

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <limits>
 #include <new>
 
 using ldapmodel::LDAPAttributeValue;
@@ -45,6 +46,8 @@ CDialogValueBase::CDialogValueBase(const QString& title, bool withSaveButton,
     m_pNameLabel = new QLabel(this);
     m_pNameLabel->setTextFormat(Qt::PlainText);
     m_pValueEdit = new QLineEdit(this);
+    // The edit box would cut a value at its default 32767 characters.
+    m_pValueEdit->setMaxLength(std::numeric_limits<int>::max());
     valueCaption->setBuddy(m_pValueEdit);
     m_pLoadButton = new QPushButton(QStringLiteral("&Binary or text load from file"), this);
     m_pLoadButton->setAutoDefault(false);

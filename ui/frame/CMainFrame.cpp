@@ -23,6 +23,7 @@
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
 #include "services/CommandIcons.h"
+#include "session/DistinguishedName.h"
 #include "session/LdapResultCode.h"
 #include "services/DialogService.h"
 #include "utilities/MessageBox.h"
@@ -606,15 +607,7 @@ QStringList CMainFrame::ldifFileFilters()
 
 std::wstring CMainFrame::parentDNOf(const std::wstring& dn)
 {
-    for (std::size_t i = 0; i < dn.size(); ++i) {
-        if (dn[i] == L'\\') {
-            ++i;  // the escaped character
-            continue;
-        }
-        if (dn[i] == L',')
-            return dn.substr(i + 1);
-    }
-    return std::wstring();
+    return ldapmodel::DistinguishedName::parent(dn);
 }
 
 int CMainFrame::checkConnectionAndSelection()
@@ -1015,12 +1008,10 @@ int CMainFrame::OnValueModify()
         return -1;
     const std::wstring dn = m_pModel->getActiveEntryDN();
     const std::wstring name = m_strActiveAttributeName;
-    std::wstring presetText = m_strActiveAttributeValue;
     const int index = m_iActiveAttributeValueIndex;
 
     CDialogModifyValue dialog(this);
     dialog.setAttributeName(name);
-    dialog.setTextValue(presetText);
     gc_ptr<ldapmodel::LDAPAttributeValue> oldValue;
     const gc_ptr<ldapmodel::LDAPEntry> entry = m_pModel->getActiveEntry();
     if (entry.getObject() != nullptr) {
@@ -1028,13 +1019,13 @@ int CMainFrame::OnValueModify()
         if (attribute.getObject() != nullptr && index >= 0 && index < attribute->getValueCount())
             oldValue = attribute->getValue(index);
     }
-    // A password row shows only its scheme; what is stored is edited.
-    if (ldapmodel::isPasswordAttribute(name) && oldValue.getObject() != nullptr) {
-        presetText = oldValue->toString();
-        dialog.setTextValue(presetText);
-    }
     // The record view's rule: a value it shows as binary is edited as a file.
     const bool binary = CListEntryAttributes::isBinaryAttribute(name);
+    // The whole value, not the cell: the cell shows only its beginning, and
+    // a password row only its scheme.
+    const std::wstring presetText =
+        !binary && oldValue.getObject() != nullptr ? oldValue->toString() : m_strActiveAttributeValue;
+    dialog.setTextValue(presetText);
     dialog.setBinary(binary);
     dialog.setAttributeValue(oldValue);
     if (ui::dialogs().exec(dialog) != QDialog::Accepted) {

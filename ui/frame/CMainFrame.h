@@ -88,7 +88,7 @@ public:
     static std::wstring proposedLdifFileName(const std::wstring& host, const std::wstring& dn);
     // The file types of the LDIF file dialogs.
     static QStringList ldifFileFilters();
-    // The DN after its first unescaped ",", empty for a one-component DN.
+    // The DN without its first RDN, empty for a one-component DN.
     static std::wstring parentDNOf(const std::wstring& dn);
 
     // ---- view refills ---------------------------------------------------------

@@ -43,7 +43,8 @@ CProgressBar::CProgressBar(unsigned int sizeLimit, QWidget* parent)
     layout->addWidget(m_pStopButton);
 
     connect(m_pStopButton, &QPushButton::clicked, this, [this]() { onStopAction(); });
-    m_pObserver = ui::ObserverBridge::create(this, ldapmodel::Model::getInstance().get());
+    m_pModel = ldapmodel::Model::getInstance().get();
+    m_pObserver = ui::ObserverBridge::create(this, m_pModel);
 }
 
 // The bridge may stay in the model's slot after this; its QPointer then
@@ -91,17 +92,26 @@ void CProgressBar::onStep(int count)
     m_pLabel->setText(progressText(count));
 }
 
+void CProgressBar::reject()
+{
+    onStopAction();
+}
+
 void CProgressBar::onFinished()
 {
     if (m_bClosed)
         return;
-    done(QDialog::Accepted);
+    done(m_bStopped ? StopResult : QDialog::Accepted);
 }
 
 void CProgressBar::onStopAction()
 {
-    if (m_bClosed)
+    if (m_bClosed || m_bStopped)
         return;
     m_bStopped = true;
-    done(StopResult);
+    m_pStopButton->setEnabled(false);
+    // The worker sees the request between two messages and ends; its
+    // finished closes the window.
+    if (m_pModel != nullptr)
+        m_pModel->requestStop();
 }

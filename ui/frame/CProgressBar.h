@@ -16,12 +16,14 @@ class QPushButton;
 // The progress window of the model's background operations: a label
 // "Progress: N", a bar from 0 to the model's record limit and "&Stop Action".
 // It stands in the model's progress observer slot while the operation runs
-// and is shown modally through the dialog service.
+// and is shown modally through the dialog service. "&Stop Action" and Esc
+// ask the operation to stop; the window stays until the operation has
+// ended, so nothing goes on behind a window that looks closed.
 class CProgressBar : public QDialog, public ui::ObserverTarget {
     Q_OBJECT
 public:
-    // The result when "&Stop Action" ended the window; finished() ends it
-    // with QDialog::Accepted.
+    // The result when the operation ended after "&Stop Action" or Esc;
+    // otherwise finished() ends the window with QDialog::Accepted.
     static constexpr int StopResult = 2;
 
     // sizeLimit: the model's maximum number of records; 0 gives a bar with
@@ -51,6 +53,8 @@ public:
     // Returns at once when the window already ended before it was shown.
     int exec() override;
     void done(int result) override;
+    // Esc and closing the window: the same as "&Stop Action".
+    void reject() override;
 
     // ObserverTarget: calls after the window closed are ignored.
     void onStep(int count) override;
@@ -63,6 +67,7 @@ private:
     QProgressBar* m_pBar = nullptr;
     QPushButton* m_pStopButton = nullptr;
     memorylib::gc_ptr<ui::ObserverBridge> m_pObserver;
+    ldapmodel::Model* m_pModel = nullptr;
     bool m_bStopped = false;
     bool m_bClosed = false;
     int m_iCount = 0;

@@ -65,6 +65,8 @@ util::BoxAnswer QtMessageBoxService::showNow(const util::MessageBoxRequest& requ
     QMessageBox box(toIcon(request.icon), QString::fromStdWString(request.caption),
                     QString::fromStdWString(request.text), QMessageBox::NoButton,
                     QApplication::activeWindow());
+    // DNs and values are shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     const auto buttons = buttonsOf(request.buttons);
     QMessageBox::StandardButtons standard = QMessageBox::NoButton;
     for (const auto& button : buttons)

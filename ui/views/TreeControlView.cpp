@@ -5,6 +5,7 @@
 #include "frame/CProgressBar.h"
 #include "logging/Trace.h"
 #include "model/Model.h"
+#include "session/DistinguishedName.h"
 #include "utilities/MessageBox.h"
 #include "utilities/Util.h"
 #include "views/CGridControl.h"
@@ -14,10 +15,13 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
+using ldapmodel::DistinguishedName;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
 
@@ -25,16 +29,22 @@ namespace {
 
 constexpr wchar_t kSourceFile[] = L"TreeControlView.cpp";
 
-// A tree node: its label (one DN component) and the index of its children.
+// A tree node: its label (one DN component), the index of its children and
+// how far they have been read.
 class TreeNode : public QTreeWidgetItem {
 public:
     static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
+
+    enum class Children { Unread, Read, Cut };
 
     explicit TreeNode(const QString& label) : QTreeWidgetItem(NodeType)
     {
         setText(0, label);
         setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     }
+
+    Children children() const { return m_children; }
+    void setChildren(Children children) { m_children = children; }
 
     // Every node shows the view's one image; nodes do not store it.
     QVariant data(int column, int role) const override
@@ -62,11 +72,47 @@ public:
 
 private:
     std::unique_ptr<TreeControlView::ChildIndex> m_pIndex;
+    Children m_children = Children::Unread;
 };
 
+// The last child of a node whose child list is incomplete: a hint, not an
+// entry. It can't be selected or opened, and the highlight passes over it.
+class MoreNode : public QTreeWidgetItem {
+public:
+    static constexpr int NodeType = QTreeWidgetItem::UserType + 2;
+
+    MoreNode() : QTreeWidgetItem(NodeType)
+    {
+        setText(0, QStringLiteral("... more (refresh to read all)"));
+        // Enabled, so that the keyboard moves over it rather than stopping.
+        setFlags(Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
+        setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+    }
+};
+
+bool isMoreNode(const QTreeWidgetItem* item)
+{
+    return item != nullptr && item->type() == MoreNode::NodeType;
+}
+
+TreeNode* asTreeNode(QTreeWidgetItem* item)
+{
+    return item != nullptr && item->type() == TreeNode::NodeType ? static_cast<TreeNode*>(item) : nullptr;
+}
+
+QTreeWidgetItem* moreNodeOf(const QTreeWidgetItem* node)
+{
+    const int count = node != nullptr ? node->childCount() : 0;
+    if (count > 0 && isMoreNode(node->child(count - 1)))
+        return node->child(count - 1);
+    return nullptr;
+}
+
+// Labels that write the same RDN differently (cn=Smith\, John as the user
+// typed it, cn=Smith\2C John as the server sends it) share one key.
 QString indexKey(const QString& label)
 {
-    return label.toCaseFolded();
+    return QString::fromStdWString(DistinguishedName::rdnKey(label.toStdWString())).toCaseFolded();
 }
 
 } // namespace
@@ -89,6 +135,10 @@ TreeControlView::TreeControlView(QWidget* parent)
     // clear() empties the model in one reset; the top-level index goes with it.
     connect(model(), &QAbstractItemModel::modelAboutToBeReset, this,
             [this]() { m_topLevelIndex = ChildIndex(); });
+    // Mouse, keyboard or program: the current node is the active entry.
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) { onCurrentNodeChanged(current, previous); });
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { onNodeExpanded(node); });
 }
 
 // The bridge may outlive the view in the model's slot; it then drops calls.
@@ -161,8 +211,16 @@ int TreeControlView::buildTree(const std::vector<std::wstring>& paths, const std
 
 QTreeWidgetItem* TreeControlView::insertPath(const std::wstring& path, const std::wstring& separator)
 {
+    // A path is a DN with its RDNs in reverse order.
+    if (separator == L",")
+        return insertComponents(DistinguishedName::components(path));
+    return insertComponents(util::splitList(path, separator));
+}
+
+QTreeWidgetItem* TreeControlView::insertComponents(const std::vector<std::wstring>& components)
+{
     QTreeWidgetItem* parent = nullptr;
-    for (const std::wstring& component : util::splitList(path, separator)) {
+    for (const std::wstring& component : components) {
         if (component.empty())
             continue;
         const QString label = QString::fromStdWString(component);
@@ -172,10 +230,12 @@ QTreeWidgetItem* TreeControlView::insertPath(const std::wstring& path, const std
         if (node == nullptr) {
             node = new TreeNode(label);
             index.nodes.insert(key, node);
-            if (parent != nullptr)
-                parent->addChild(node);
-            else
+            if (parent == nullptr)
                 addTopLevelItem(node);
+            else if (QTreeWidgetItem* more = moreNodeOf(parent))
+                parent->insertChild(parent->indexOfChild(more), node);
+            else
+                parent->addChild(node);
         }
         parent = node;
     }
@@ -202,7 +262,7 @@ std::wstring TreeControlView::getDN(const QTreeWidgetItem* node) const
 
 QTreeWidgetItem* TreeControlView::findNode(const std::wstring& dn) const
 {
-    const std::vector<std::wstring> components = util::splitList(dn, L",");
+    const std::vector<std::wstring> components = DistinguishedName::components(dn);
     const QTreeWidgetItem* node = nullptr;
     bool any = false;
     for (auto it = components.rbegin(); it != components.rend(); ++it) {
@@ -225,9 +285,22 @@ int TreeControlView::deleteNode(const std::wstring& dn)
         return -1;
     QTreeWidgetItem* parent = node->parent();
     m_strRemovedParentDN = getDN(parent);
+    // The highlight leaves the subtree for the parent, not for whatever
+    // node the tree would pick.
+    if (parent != nullptr && isInSubtree(currentItem(), node))
+        setCurrentItem(parent);
     dropFromIndex(parent, node);
     delete node;
     return 0;
+}
+
+bool TreeControlView::isInSubtree(const QTreeWidgetItem* item, const QTreeWidgetItem* top)
+{
+    for (const QTreeWidgetItem* current = item; current != nullptr; current = current->parent()) {
+        if (current == top)
+            return true;
+    }
+    return false;
 }
 
 int TreeControlView::selectParent()
@@ -273,15 +346,29 @@ int TreeControlView::sortNode(QTreeWidgetItem* node)
     DIRLOOK_GUARD(kSourceFile);
     if (node == nullptr)
         return -1;
-    // Direct children only; TreeNode's order ignores letter case.
+    // Direct children only; TreeNode's order ignores letter case. The hint
+    // of an incomplete list stays last.
+    QTreeWidgetItem* more = moreNodeOf(node);
+    if (more != nullptr)
+        node->takeChild(node->indexOfChild(more));
     node->sortChildren(0, Qt::AscendingOrder);
+    if (more != nullptr)
+        node->addChild(more);
     return 0;
 }
 
 void TreeControlView::removeChildNodes(QTreeWidgetItem* node)
 {
+    // A highlighted child hands the highlight to its parent first.
+    QTreeWidgetItem* current = currentItem();
+    if (current != nullptr && current != node && isInSubtree(current, node))
+        setCurrentItem(node);
     const QList<QTreeWidgetItem*> children = node->takeChildren();
-    static_cast<TreeNode*>(node)->dropIndex();
+    if (TreeNode* treeNode = asTreeNode(node)) {
+        treeNode->dropIndex();
+        treeNode->setChildren(TreeNode::Children::Unread);
+        treeNode->setToolTip(0, QString());
+    }
     qDeleteAll(children);
 }
 
@@ -294,20 +381,96 @@ void TreeControlView::installTreeObserver()
         model->setTreeObserver(m_pObserver);
 }
 
+bool TreeControlView::activateNode(QTreeWidgetItem* node, bool clicked)
+{
+    if (asTreeNode(node) == nullptr)
+        return false;
+    gc_ptr<Model> model = Model::getInstance();
+    if (model.get() == nullptr)
+        return false;
+    const std::wstring dn = getDN(node);
+    // The session belongs to the background read while it runs.
+    if (model->isRunning()) {
+        activateLater(dn);
+        return false;
+    }
+    m_strPendingDN.clear();
+    // A click connects when needed, as every read does; a highlight moved
+    // by the keyboard or the program does not.
+    if (!clicked && !model->isConnected())
+        return false;
+    const bool exists = model->entryExists(dn);
+    if (exists)
+        model->setActiveEntry(dn);
+    else
+        model->clearActiveEntry();
+    return exists;
+}
+
+void TreeControlView::onCurrentNodeChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
+{
+    if (current == nullptr)
+        return;
+    DIRLOOK_GUARD(kSourceFile);
+    // The hint is no entry: the highlight moves on in the direction it came.
+    if (isMoreNode(current)) {
+        const bool down = previous == nullptr || visualItemRect(previous).top() < visualItemRect(current).top();
+        QTreeWidgetItem* next = down ? itemBelow(current) : itemAbove(current);
+        if (next == nullptr)
+            next = previous != nullptr ? previous : current->parent();
+        if (next != nullptr)
+            setCurrentItem(next);
+        return;
+    }
+    if (m_iClickDepth > 0)
+        return;
+    activateNode(current, false);
+}
+
+void TreeControlView::activateLater(const std::wstring& dn)
+{
+    m_strPendingDN = dn;
+    if (m_bPendingQueued)
+        return;
+    m_bPendingQueued = true;
+    QTimer::singleShot(50, this, [this]() {
+        m_bPendingQueued = false;
+        activatePending();
+    });
+}
+
+void TreeControlView::activatePending()
+{
+    if (m_strPendingDN.empty())
+        return;
+    gc_ptr<Model> model = Model::getInstance();
+    if (model.get() != nullptr && model->isRunning()) {
+        activateLater(m_strPendingDN);
+        return;
+    }
+    const std::wstring dn = m_strPendingDN;
+    m_strPendingDN.clear();
+    QTreeWidgetItem* node = findNode(dn);
+    if (node != nullptr && node == currentItem())
+        activateNode(node, false);
+}
+
 int TreeControlView::clickNode(QTreeWidgetItem* node)
 {
     util::TraceScope trace(L"TreeControlView::clickNode");
     DIRLOOK_GUARD(kSourceFile);
-    if (node == nullptr)
+    if (asTreeNode(node) == nullptr)
         return -1;
-    setCurrentItem(node);
     const std::wstring dn = getDN(node);
-    gc_ptr<Model> model = Model::getInstance();
-    if (model.get() == nullptr)
+    {
+        // The click runs the activation itself, also on the current node.
+        ++m_iClickDepth;
+        setCurrentItem(node);
+        --m_iClickDepth;
+    }
+    if (Model::getInstance().get() == nullptr)
         return -1;
-    const bool exists = model->entryExists(dn);
-    if (exists)
-        model->setActiveEntry(dn);
+    const bool exists = activateNode(node, true);
     // The model's notifications may have rebuilt the tree.
     node = findNode(dn);
     if (node == nullptr)
@@ -324,6 +487,53 @@ int TreeControlView::clickNode(QTreeWidgetItem* node)
     if ((node = findNode(dn)) != nullptr)
         expandItem(node);
     return 0;
+}
+
+void TreeControlView::onNodeExpanded(QTreeWidgetItem* item)
+{
+    TreeNode* node = asTreeNode(item);
+    if (node == nullptr || node->children() != TreeNode::Children::Unread || node->childCount() > 0)
+        return;
+    // Read once the tree has finished opening the node.
+    const std::wstring dn = getDN(node);
+    QMetaObject::invokeMethod(this, [this, dn]() { readExpandedNode(dn); }, Qt::QueuedConnection);
+}
+
+void TreeControlView::readExpandedNode(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(kSourceFile);
+    TreeNode* node = asTreeNode(findNode(dn));
+    if (node == nullptr || !node->isExpanded() || node->children() != TreeNode::Children::Unread ||
+        node->childCount() > 0)
+        return;
+    // Not while another read runs (the node stays unread and is read when
+    // opened again); without a connection there is nothing to read (only a
+    // click connects).
+    gc_ptr<Model> model = Model::getInstance();
+    if (model.get() == nullptr || model->isRunning() || !model->isConnected())
+        return;
+    fetchChildren(dn);
+    if (QTreeWidgetItem* again = findNode(dn))
+        expandItem(again);
+}
+
+void TreeControlView::expandReadSubtree(QTreeWidgetItem* top)
+{
+    if (asTreeNode(top) == nullptr)
+        return;
+    // Unread nodes below the top are left closed: opening each would read
+    // each from the server.
+    std::vector<QTreeWidgetItem*> pending{top};
+    while (!pending.empty()) {
+        QTreeWidgetItem* node = pending.back();
+        pending.pop_back();
+        expandItem(node);
+        for (int row = 0; row < node->childCount(); ++row) {
+            TreeNode* child = asTreeNode(node->child(row));
+            if (child != nullptr && child->childCount() > 0)
+                pending.push_back(child);
+        }
+    }
 }
 
 int TreeControlView::fetchChildren(const std::wstring& dn)
@@ -348,13 +558,43 @@ int TreeControlView::fetchChildren(const std::wstring& dn)
             theModel.progressFinished();
         return code;
     }, true);
+    if (TreeNode* node = asTreeNode(findNode(dn)))
+        markChildren(node, ended == CProgressBar::StopResult || theModel.isChildListCut(dn));
+    activatePending();
+    return result;
+}
+
+void TreeControlView::markChildren(QTreeWidgetItem* item, bool cut)
+{
+    TreeNode* node = asTreeNode(item);
+    if (node == nullptr)
+        return;
+    if (QTreeWidgetItem* more = moreNodeOf(node))
+        delete more;
+    const int count = node->childCount();
+    if (cut) {
+        node->setChildren(TreeNode::Children::Cut);
+        node->addChild(new MoreNode());
+        node->setToolTip(0, QStringLiteral("%1 children read; refresh to read all").arg(count));
+        node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        return;
+    }
+    node->setChildren(TreeNode::Children::Read);
+    node->setToolTip(0, QString());
     // A node read to the end without children loses its expand button; one
     // that gets children later (a refresh) shows it again.
-    if (QTreeWidgetItem* node = findNode(dn); node != nullptr && ended != CProgressBar::StopResult)
-        node->setChildIndicatorPolicy(node->childCount() == 0
-                                          ? QTreeWidgetItem::DontShowIndicatorWhenChildless
-                                          : QTreeWidgetItem::ShowIndicator);
-    return result;
+    node->setChildIndicatorPolicy(count == 0 ? QTreeWidgetItem::DontShowIndicatorWhenChildless
+                                             : QTreeWidgetItem::ShowIndicator);
+}
+
+bool TreeControlView::isChildListCut(const QTreeWidgetItem* node)
+{
+    return moreNodeOf(node) != nullptr;
+}
+
+bool TreeControlView::isMoreHint(const QTreeWidgetItem* item)
+{
+    return isMoreNode(item);
 }
 
 int TreeControlView::refreshSelectedNode()
@@ -382,7 +622,9 @@ int TreeControlView::refreshSelectedNode()
 void TreeControlView::onEntryFound(const std::wstring& dn)
 {
     DIRLOOK_GUARD(kSourceFile);
-    insertPath(util::reverseCommaList(dn, L","), L",");
+    std::vector<std::wstring> components = DistinguishedName::components(dn);
+    std::reverse(components.begin(), components.end());
+    insertComponents(components);
 }
 
 // ---- frame ---------------------------------------------------------------------
@@ -486,6 +728,11 @@ void TreeControlView::mousePressEvent(QMouseEvent* event)
         m_bPressOnLabel = false;
         const QPoint position = event->position().toPoint();
         const QModelIndex index = indexAt(position);
+        // The hint of an incomplete list takes no clicks.
+        if (isMoreNode(itemFromIndex(index))) {
+            event->accept();
+            return;
+        }
         if (event->button() == Qt::LeftButton && index.isValid()) {
             const QRect cell = visualRect(index);
             if (isOnLabel(index, position)) {
@@ -511,7 +758,7 @@ void TreeControlView::mouseReleaseEvent(QMouseEvent* event)
         const QPoint position = event->position().toPoint();
         const QModelIndex index = indexAt(position);
         QTreeWidgetItem* node = itemFromIndex(index);
-        if (node == nullptr || !isOnLabel(index, position) || getDN(node) != m_strPressedDN)
+        if (asTreeNode(node) == nullptr || !isOnLabel(index, position) || getDN(node) != m_strPressedDN)
             return;
         clickNode(node);
     });
@@ -528,6 +775,20 @@ void TreeControlView::keyPressEvent(QKeyEvent* event)
             CListEntryAttributes* recordView = frame->getRecordView();
             recordView->setFocus(Qt::TabFocusReason);
             recordView->selectRow(0);
+            return;
+        }
+        // The node menu's "&Delete" (Del) works without the menu too.
+        if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+            event->accept();
+            if (currentItem() != nullptr)
+                runFrameCommand(&CMainFrame::OnEntryDelete);
+            return;
+        }
+        // "*" opens what has been read below the node; unread nodes below
+        // it stay closed rather than each being read.
+        if (event->key() == Qt::Key_Asterisk) {
+            event->accept();
+            expandReadSubtree(currentItem());
             return;
         }
         if (event->key() == Qt::Key_Left && event->modifiers() == Qt::NoModifier) {
@@ -555,6 +816,8 @@ void TreeControlView::contextMenuEvent(QContextMenuEvent* event)
             node = itemAt(position);
         }
         std::unique_ptr<QMenu> menu;
+        if (isMoreNode(node))
+            return;
         if (node != nullptr) {
             const std::wstring dn = getDN(node);
             clickNode(node);

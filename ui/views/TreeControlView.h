@@ -16,8 +16,11 @@ class QMenu;
 
 // The directory tree: one node per DN component, top-level nodes first. A
 // node's DN is rebuilt from the labels on the way up. Children are read from
-// the server when a node is first clicked; the model reports them through
-// the view's observer (entry found).
+// the server when a node is first clicked or expanded; the model reports
+// them through the view's observer (entry found). The current node is the
+// model's active entry, however it became current (mouse, keyboard or
+// program). A node whose last children read ended early ends its list with
+// a hint that a refresh reads them all.
 class TreeControlView : public QTreeWidget, public ui::ObserverTarget {
     Q_OBJECT
 
@@ -35,6 +38,8 @@ public:
     // and matched ignoring letter case, existing nodes are reused. The last
     // node of the path, or null for a path without components.
     QTreeWidgetItem* insertPath(const std::wstring& path, const std::wstring& separator = L",");
+    // The same for the components of a path, top-down.
+    QTreeWidgetItem* insertComponents(const std::vector<std::wstring>& components);
     // Removes every node.
     void deleteAllItems();
 
@@ -57,8 +62,9 @@ public:
     int sortNode(QTreeWidgetItem* node);
 
     // ---- talking to the model ---------------------------------------------
-    // What a click on the node does: make its entry active, then expand it,
-    // reading its children from the server first when it has none yet.
+    // What a click on the node does: make it current and its entry active,
+    // then expand it, reading its children from the server first when it
+    // has none yet.
     int clickNode(QTreeWidgetItem* node);
     // Reads the children of dn from the server into the tree, showing the
     // progress window. 0, or -1 when the entry does not exist (the read is
@@ -68,6 +74,11 @@ public:
     int refreshSelectedNode();
     // The DN of the node selected when the last refresh started.
     const std::wstring& getRefreshDN() const { return m_strRefreshDN; }
+    // The node's last children read ended early (stopped, or cut by a
+    // limit or the server): its list ends with the hint.
+    static bool isChildListCut(const QTreeWidgetItem* node);
+    // The hint at the end of an incomplete child list.
+    static bool isMoreHint(const QTreeWidgetItem* item);
 
     // ---- context menus ------------------------------------------------------
     // The menu over a node and the one over empty space; their actions raise
@@ -104,6 +115,21 @@ private:
     // The icon or the text of the node's label at position (viewport).
     bool isOnLabel(const QModelIndex& index, const QPoint& position) const;
     void removeChildNodes(QTreeWidgetItem* node);
+    static bool isInSubtree(const QTreeWidgetItem* item, const QTreeWidgetItem* top);
+    // Makes the node's entry the active one (none when it has no entry);
+    // true when the entry exists. While a background operation runs the
+    // activation waits for its end.
+    bool activateNode(QTreeWidgetItem* node, bool clicked);
+    void onCurrentNodeChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void activateLater(const std::wstring& dn);
+    void activatePending();
+    void onNodeExpanded(QTreeWidgetItem* node);
+    void readExpandedNode(const std::wstring& dn);
+    // Expands the node and every node below it whose children were read.
+    void expandReadSubtree(QTreeWidgetItem* top);
+    // After a children read: the hint when it ended early, and the expand
+    // button.
+    void markChildren(QTreeWidgetItem* node, bool cut);
     ChildIndex& childIndex(QTreeWidgetItem* parent);
     const ChildIndex* childIndex(const QTreeWidgetItem* parent) const;
     QTreeWidgetItem* childByLabel(const QTreeWidgetItem* parent, const QString& label) const;
@@ -119,4 +145,9 @@ private:
     // Node of the left-button press being handled, by DN.
     std::wstring m_strPressedDN;
     bool m_bPressOnLabel = false;
+    // A click is making its node current; it activates the node itself.
+    int m_iClickDepth = 0;
+    // The current node while a background operation held the session.
+    std::wstring m_strPendingDN;
+    bool m_bPendingQueued = false;
 };

@@ -9,7 +9,6 @@
 #include "model/Model.h"
 #include "records/LDAPAttributeValue.h"
 #include "records/LDAPEntry.h"
-#include "schema/LDAPObjectClass.h"
 #include "schema/LDAPSchema.h"
 #include "schema/ValueKind.h"
 #include "services/DialogService.h"
@@ -28,7 +27,6 @@
 using ldapmodel::LDAPAttribute;
 using ldapmodel::LDAPAttributeValue;
 using ldapmodel::LDAPEntry;
-using ldapmodel::LDAPObjectClass;
 using ldapmodel::LDAPSchema;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
@@ -123,13 +121,10 @@ void CWizardCreateEntryEdit::buildAttributes()
     gc_ptr<LDAPSchema> schema = currentSchema();
     const std::vector<std::wstring>& classes = m_pWizard->getChosenClasses();
     if (schema.getObject() != nullptr) {
-        for (const std::wstring& name : classes) {
-            gc_ptr<LDAPObjectClass> objectClass = schema->findObjectClass(name);
-            if (objectClass.getObject() == nullptr)
-                continue;
-            objectClass->copyMustList(m_listMust);
-            objectClass->copyMayList(m_listMay);
-        }
+        // A class's own lists leave out what its superiors require or allow
+        // (inetOrgPerson's cn and sn come from person).
+        for (const std::wstring& name : classes)
+            schema->collectClassAttributes(name, m_listMust, m_listMay);
     }
 
     m_pObjectClass = new LDAPAttribute(kObjectClass, ldapmodel::getValueKindOfAttribute(kObjectClass));
@@ -233,9 +228,13 @@ int CWizardCreateEntryEdit::OnEditValue()
 
     CDialogModifyValue dialog(this);
     dialog.setAttributeName(name);
-    dialog.setBinary(isBinaryAttribute(name));
-    dialog.setTextValue(m_pList->getItemString(row, 1).toStdWString());
-    dialog.setAttributeValue(attribute->getValue(0));
+    const bool binary = isBinaryAttribute(name);
+    dialog.setBinary(binary);
+    // The whole value, not the cell, which shows only its beginning.
+    gc_ptr<LDAPAttributeValue> current = attribute->getValue(0);
+    dialog.setTextValue(!binary && current.getObject() != nullptr ? current->toString()
+                                                                  : m_pList->getItemString(row, 1).toStdWString());
+    dialog.setAttributeValue(current);
     if (ui::dialogs().exec(dialog) != QDialog::Accepted)
         return -1;
     gc_ptr<LDAPAttributeValue> value = dialog.getAttributeValue();

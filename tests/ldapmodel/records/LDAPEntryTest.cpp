@@ -84,18 +84,19 @@ TEST(LDAPEntryTest, RdnIsTheFirstComponentWithItsType)
     EXPECT_EQ(entry.getRDN(), L"");
 }
 
-TEST(LDAPEntryTest, ExplodeDnWithAndWithoutTypes)
+TEST(LDAPEntryTest, RdnAndParentKeepSeparatorsInsideValues)
 {
-    using ldapmodel::LdapSession;
-    EXPECT_EQ(LdapSession::explodeDn(L"cn=a,ou=b,dc=c"),
-              (std::vector<std::wstring>{L"cn=a", L"ou=b", L"dc=c"}));
-    EXPECT_EQ(LdapSession::explodeDn(L"cn=a,ou=b", false), (std::vector<std::wstring>{L"a", L"b"}));
-    EXPECT_EQ(LdapSession::explodeDn(L"cn=\u0141ukasz,dc=c"),
-              (std::vector<std::wstring>{L"cn=\u0141ukasz", L"dc=c"}));
-    EXPECT_EQ(LdapSession::explodeDn(L"cn=Smith\\, John+sn=x,dc=c"),
-              (std::vector<std::wstring>{L"cn=Smith\\2C John+sn=x", L"dc=c"}));
-    EXPECT_TRUE(LdapSession::explodeDn(L"=,=,").empty());
-    EXPECT_TRUE(LdapSession::explodeDn(L"").empty());
+    LDAPEntry entry;
+    entry.setDN(L"cn=Smith\\, John,ou=People,dc=com");
+    EXPECT_EQ(entry.getRDN(), L"cn=Smith\\, John");
+    EXPECT_EQ(entry.getParentDN(), L"ou=People,dc=com");
+    entry.setDN(L"cn=\"Doe, Jane\" , ou=People,dc=com");
+    EXPECT_EQ(entry.getDN(), L"cn=\"Doe, Jane\",ou=People,dc=com");
+    EXPECT_EQ(entry.getRDN(), L"cn=\"Doe, Jane\"");
+    EXPECT_EQ(entry.getParentDN(), L"ou=People,dc=com");
+    entry.setDN(L"cn=a+sn=b,dc=com");
+    EXPECT_EQ(entry.getRDN(), L"cn=a+sn=b");
+    EXPECT_EQ(entry.getParentDN(), L"dc=com");
 }
 
 TEST(LDAPEntryTest, AddAttributeValueCreatesThenExtends)

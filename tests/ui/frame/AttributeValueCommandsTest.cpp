@@ -333,6 +333,13 @@ TEST_F(AttributeValueCommandsTest, TheBinaryOptionMakesTheValueCommandsUseFiles)
     EXPECT_EQ(m_frame->OnValueAdd(), -1);
     EXPECT_TRUE(binary);
     EXPECT_EQ(serverValues(dn, "userCertificate;binary"), std::vector<std::string>{certificate});
+
+    // The modify-entry grid shows the notice as the record view does.
+    QStringList gridShown;
+    inModifyDialog([&](CDialogModifyEntry& modify) {
+        gridShown = gridValues(*modify.getGrid(), QStringLiteral("userCertificate;binary"));
+    });
+    EXPECT_EQ(gridShown, QStringList{kNotice});
     EXPECT_TRUE(m_boxes.boxes().empty());
 }
 
@@ -373,6 +380,47 @@ TEST_F(AttributeValueCommandsTest, ModifyingToTheSameBytesSendsNothing)
     EXPECT_EQ(entryCsn(dn), csn);
     EXPECT_TRUE(m_boxes.boxes().empty());
     EXPECT_EQ(serverValues(dn, "description"), std::vector<std::string>{"unchanged"});
+}
+
+TEST_F(AttributeValueCommandsTest, AValueLongerThanACellIsEditedWholeFromBothPlaces)
+{
+    std::string longText;
+    for (int n = 0; longText.size() < 40000; ++n)
+        longText += "word" + std::to_string(n) + " ";
+    longText.resize(40000);
+    const std::string dn = createPerson("lengthy", "description: " + longText + "\n");
+    const QString cell = QString::fromStdString(longText.substr(0, 10239));
+    const int row = rowOf(*record(), QStringLiteral("description"), cell);
+    ASSERT_GE(row, 0) << "the cell shows the value's beginning";
+
+    // From the record view: the dialog starts from the whole value.
+    ASSERT_EQ(record()->selectRow(row), 0);
+    int presetLength = 0;
+    m_dialogs.queueDialog([&presetLength](QDialog& dialog) {
+        auto& modify = dynamic_cast<CDialogModifyValue&>(dialog);
+        presetLength = static_cast<int>(modify.getValueEdit()->text().size());
+        modify.getValueEdit()->setText(modify.getValueEdit()->text() + QStringLiteral("!"));
+        modify.getOkButton()->click();
+    });
+    EXPECT_EQ(m_frame->OnValueModify(), 0);
+    EXPECT_EQ(presetLength, 40000);
+    EXPECT_EQ(serverValues(dn, "description"), std::vector<std::string>{longText + "!"});
+
+    // From the modify-entry dialog.
+    presetLength = 0;
+    inModifyDialog([&](CDialogModifyEntry& modify) {
+        ASSERT_EQ(modify.getGrid()->selectRow(rowOf(*modify.getGrid(), QStringLiteral("description"), cell)), 0);
+        m_dialogs.queueDialog([&presetLength](QDialog& dialog) {
+            auto& value = dynamic_cast<CDialogModifyValue&>(dialog);
+            presetLength = static_cast<int>(value.getValueEdit()->text().size());
+            value.getValueEdit()->setText(value.getValueEdit()->text() + QStringLiteral("?"));
+            value.getOkButton()->click();
+        });
+        EXPECT_EQ(modify.OnModifyValue(), 0);
+    });
+    EXPECT_EQ(presetLength, 40001);
+    EXPECT_EQ(serverValues(dn, "description"), std::vector<std::string>{longText + "!?"});
+    EXPECT_TRUE(m_boxes.boxes().empty());
 }
 
 TEST_F(AttributeValueCommandsTest, OneOfThreeValuesIsReplacedFromBothPlaces)

@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidgetItem>
 
 #include <gtest/gtest.h>
@@ -148,6 +149,46 @@ TEST_F(EntryCommandsTest, RenameAsksThenRelabelsTheNodeAndMakesTheNewDnActive)
               std::vector<std::string>{"new-name"});
 }
 
+TEST_F(EntryCommandsTest, CommasInsideRdnValuesStayInsideThroughRenameAndDelete)
+{
+    const std::string parent = "ou=Names," + kScratch;
+    const std::string escaped = "cn=Smith\\, John," + parent;
+    ASSERT_TRUE(addEntry(parent, "objectClass: organizationalUnit\nou: Names\n"));
+    ASSERT_TRUE(addEntry(escaped, device("Smith, John")));
+    open(wide(parent));
+    // The server writes the comma as \2C; the node is found either way.
+    QTreeWidgetItem* john = tree()->findNode(wide(escaped));
+    ASSERT_NE(john, nullptr);
+    EXPECT_EQ(john, tree()->findNode(L"cn=Smith\\2C John," + wide(parent)));
+    tree()->clickNode(john);
+    EXPECT_EQ(m_model->getActiveEntryDN(), tree()->getDN(tree()->currentItem()));
+    EXPECT_EQ(m_model->getActiveRDNType(), L"cn");
+    EXPECT_EQ(recordValues(QStringLiteral("cn")), QStringList{QStringLiteral("Smith, John")});
+
+    // A quoted value with a comma and a blank.
+    const std::wstring quoted = L"cn=\"Smith, Jane\"," + wide(parent);
+    queueRename(QStringLiteral("cn=\"Smith, Jane\""));
+    m_boxes.queueAnswer(BoxAnswer::Ok);
+    EXPECT_EQ(m_frame->OnEntryRename(), 0);
+    ASSERT_EQ(m_boxes.boxes().size(), 1u) << util::toUtf8(m_boxes.boxes().back().text);
+    EXPECT_EQ(m_model->getActiveEntryDN(), quoted);
+    EXPECT_EQ(recordValues(QStringLiteral("cn")), QStringList{QStringLiteral("Smith, Jane")});
+    QTreeWidgetItem* node = tree()->findNode(quoted);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node, tree()->currentItem());
+    EXPECT_EQ(tree()->getDN(node), quoted);
+
+    // Deleted: the node goes and its parent takes over.
+    m_boxes.clear();
+    m_boxes.queueAnswer(BoxAnswer::Yes);
+    EXPECT_EQ(m_frame->OnEntryDelete(), 0);
+    EXPECT_EQ(m_boxes.boxes().size(), 1u);
+    EXPECT_EQ(tree()->findNode(quoted), nullptr);
+    EXPECT_EQ(tree()->getDN(tree()->currentItem()), wide(parent));
+    EXPECT_EQ(m_model->getActiveEntryDN(), wide(parent));
+    EXPECT_FALSE(TestDirectoryServer::shared().entryExists("cn=Smith\\, Jane," + parent));
+}
+
 TEST_F(EntryCommandsTest, CancellingTheRenameChangesNothing)
 {
     const std::string dn = "cn=keep-name," + kScratch;
@@ -223,6 +264,57 @@ TEST_F(EntryCommandsTest, DeleteAsksYesNoWithNoAsDefaultThenRemovesTheNode)
     EXPECT_EQ(tree()->getDN(tree()->currentItem()), wide(kScratch));
     EXPECT_EQ(m_model->getActiveEntryDN(), wide(kScratch));
     EXPECT_EQ(recordValues(QStringLiteral("ou")), QStringList{QStringLiteral("EntryCommands")});
+}
+
+TEST_F(EntryCommandsTest, KeyboardMovesMakeTheHighlightedNodeTheOneDeleteAsksAbout)
+{
+    const std::string parent = "ou=Keys," + kScratch;
+    const std::string first = "cn=first," + parent;
+    const std::string second = "cn=second," + parent;
+    ASSERT_TRUE(addEntry(parent, "objectClass: organizationalUnit\nou: Keys\n"));
+    ASSERT_TRUE(addEntry(first, device("first")));
+    ASSERT_TRUE(addEntry(second, device("second")));
+    open(wide(parent));
+    // The entry clicked last is another one.
+    open(wide(first));
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame.get()));
+    TreeControlView* view = tree();
+    view->setFocus();
+
+    QTest::keyClick(view, Qt::Key_Down);
+    ASSERT_EQ(view->currentItem(), view->findNode(wide(second)));
+    EXPECT_EQ(m_model->getActiveEntryDN(), wide(second));
+    EXPECT_EQ(recordValues(QStringLiteral("cn")), QStringList{QStringLiteral("second")});
+
+    // Ctrl+Del, and Del alone in the tree, ask about the highlighted entry.
+    QTest::keyClick(view, Qt::Key_Delete, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_EQ(dirtest::boxTexts(m_boxes),
+              std::vector<std::wstring>(2, CMainFrame::formatDeleteQuestion(wide(second))));
+
+    // Up twice: the parent.
+    QTest::keyClick(view, Qt::Key_Up);
+    QTest::keyClick(view, Qt::Key_Up);
+    EXPECT_EQ(m_model->getActiveEntryDN(), wide(parent));
+    m_boxes.clear();
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_EQ(dirtest::boxTexts(m_boxes), std::vector<std::wstring>{CMainFrame::formatDeleteQuestion(wide(parent))});
+    EXPECT_TRUE(TestDirectoryServer::shared().entryExists(first));
+    EXPECT_TRUE(TestDirectoryServer::shared().entryExists(second));
+}
+
+TEST_F(EntryCommandsTest, ANodeWithoutAnEntryLeavesNoEntryForTheCommands)
+{
+    open(wide(kScratch));
+    // The node above the base entry (dc=com) is no entry.
+    QTreeWidgetItem* top = tree()->findNode(L"dc=com");
+    ASSERT_NE(top, nullptr);
+    tree()->setCurrentItem(top);
+    EXPECT_EQ(m_model->getActiveEntryDN(), L"");
+    EXPECT_EQ(m_frame->getRecordView()->getRowCount(), 0);
+    EXPECT_EQ(m_frame->OnEntryDelete(), -1);
+    EXPECT_TRUE(m_boxes.boxes().empty());
 }
 
 TEST_F(EntryCommandsTest, AnEntryAlreadyGoneFromTheServerStillLosesItsNode)

@@ -552,14 +552,25 @@ TEST(ProgressBarTest, NoLimitGivesAnEmptyRangeThatNeverMoves)
     EXPECT_EQ(progress.getLabel()->text(), QStringLiteral("Progress: 2"));
 }
 
-TEST(ProgressBarTest, StopActionClosesWithTheStopResult)
+TEST(ProgressBarTest, StopAndEscapeAskTheModelToStopAndTheWindowWaitsForTheEnd)
 {
-    CProgressBar progress(10);
-    progress.getStopButton()->click();
-    EXPECT_TRUE(progress.isStopped());
-    EXPECT_EQ(progress.result(), CProgressBar::StopResult);
-    progress.onFinished();
-    EXPECT_EQ(progress.result(), CProgressBar::StopResult);
+    ldapmodel::Model& model = ldapmodel::Model::instance();
+    for (const bool escape : {false, true}) {
+        CProgressBar progress(10);
+        if (escape)
+            QTest::keyClick(&progress, Qt::Key_Escape);
+        else
+            progress.getStopButton()->click();
+        EXPECT_TRUE(progress.isStopped());
+        EXPECT_TRUE(model.isStopRequested());
+        EXPECT_FALSE(progress.getStopButton()->isEnabled());
+        // Still there until the operation has ended.
+        EXPECT_FALSE(progress.isClosed());
+        progress.onFinished();
+        EXPECT_TRUE(progress.isClosed());
+        EXPECT_EQ(progress.result(), CProgressBar::StopResult);
+        model.clearStopRequest();
+    }
 }
 
 TEST(ProgressBarTest, WorkerCallsArriveQueuedAndAreDroppedOnceTheWindowIsGone)
@@ -729,6 +740,27 @@ TEST(QtMessageBoxServiceTest, ShowsTheRequestAndReturnsTheClickedAnswer)
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(defaultButton, noButton);
+}
+
+TEST(QtMessageBoxServiceTest, MarkupInTheTextIsShownAsTheCharacters)
+{
+    util::MessageBoxRequest request;
+    request.caption = L"Warning";
+    request.text = L"Are you sure you want to delete:\ncn=<b>big</b><img src=x>,dc=x ?";
+    request.buttons = util::BoxButtons::YesNo;
+    Qt::TextFormat format = Qt::RichText;
+    QString shown;
+    onNextBox([&](QMessageBox& box) {
+        // The label that draws the text.
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            format = label->textFormat();
+            shown = label->text();
+        }
+        box.button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(QtMessageBoxService::showNow(request), util::BoxAnswer::No);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, QString::fromStdWString(request.text));
 }
 
 TEST(QtMessageBoxServiceTest, EscapeGivesTheCancellingAnswer)

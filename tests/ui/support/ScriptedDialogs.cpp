@@ -43,13 +43,16 @@ int ScriptedDialogs::exec(QDialog& dialog)
     if (auto* progress = qobject_cast<CProgressBar*>(&dialog); progress && progress->isClosed())
         return progress->result();
 
+    auto* progress = qobject_cast<CProgressBar*>(&dialog);
     if (!m_handlers.empty()) {
         Handler handler = std::move(m_handlers.front());
         m_handlers.pop_front();
         handler(dialog);
-    } else if (auto* progress = qobject_cast<CProgressBar*>(&dialog)) {
-        if (!waitFor([&ended]() { return ended; }, 30000))
-            progress->getStopButton()->click();
+    }
+    // A progress window runs until its operation ends, stopped or not.
+    if (progress != nullptr && !ended && !waitFor([&ended]() { return ended; }, 30000)) {
+        progress->getStopButton()->click();
+        waitFor([&ended]() { return ended; }, 30000);
     }
     QObject::disconnect(&dialog, &QDialog::finished, &dialog, nullptr);
     return ended ? result : QDialog::Rejected;

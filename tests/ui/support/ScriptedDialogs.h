@@ -17,8 +17,9 @@ namespace dirtest {
 // a modal dialog is handed to the next queued handler (which may fill fields,
 // click buttons and open further dialogs, served in turn from the queue), and
 // its result is whatever the dialog ended with (Rejected when it did not
-// end). Without a queued handler a progress window is left to run until it
-// finishes (or 30 s, then stopped); any other dialog is rejected. File and
+// end). A progress window, after its handler if one is queued, is left to
+// run until it ends (or 30 s, then stopped); any other dialog without a
+// handler is rejected. File and
 // folder dialogs take the queued answers in order; without one they cancel.
 class ScriptedDialogs : public ui::DialogService {
 public:

@@ -43,11 +43,25 @@ namespace {
 const std::wstring kBase = L"dc=example,dc=com";
 const std::wstring kPeople = L"ou=People,dc=example,dc=com";
 
+const QString kMoreHint = QStringLiteral("... more (refresh to read all)");
+
 QStringList childLabels(const QTreeWidgetItem* node)
 {
     QStringList labels;
     for (int row = 0; row < node->childCount(); ++row)
         labels << node->child(row)->text(0);
+    return labels;
+}
+
+// The labels of the children that are entries (the hint of an incomplete
+// list left out).
+QStringList entryLabels(const QTreeWidgetItem* node)
+{
+    QStringList labels;
+    for (int row = 0; row < node->childCount(); ++row) {
+        if (!TreeControlView::isMoreHint(node->child(row)))
+            labels << node->child(row)->text(0);
+    }
     return labels;
 }
 
@@ -262,6 +276,25 @@ TEST(TreeControlViewPaths, ManySiblingsAreFoundThroughTheIndex)
     EXPECT_EQ(view.findNode(L"cn=c19999,ou=big,dc=x"), parent->child(19999));
 }
 
+TEST(TreeControlViewPaths, OpeningOrHighlightingANodeWithoutAConnectionReadsNothing)
+{
+    dirtest::ScriptedMessageBoxes boxes;
+    dirtest::ScriptedDialogs dialogs;
+    dirtest::useTestServerAsAdmin(Model::instance());
+    ASSERT_FALSE(Model::instance().isConnected());
+    TreeControlView view;
+    QTreeWidgetItem* node = view.insertPath(L"dc=com,dc=example,ou=People");
+    view.expandItem(node->parent()->parent());
+    view.expandItem(node->parent());
+    view.expandItem(node);
+    view.setCurrentItem(node);
+    dirtest::waitFor([]() { return false; }, 100);
+    EXPECT_FALSE(Model::instance().isConnected());
+    EXPECT_EQ(node->childCount(), 0);
+    EXPECT_TRUE(dialogs.dialogClasses().empty());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
 TEST(TreeControlViewPaths, MenusCarryTheirLabelsAndKeys)
 {
     TreeControlView view;
@@ -423,19 +456,116 @@ TEST_F(TreeControlViewServer, StoppingTheReadKeepsTheChildrenFoundSoFar)
     EXPECT_FALSE(m_pModel->isStopRequested());
     people = m_view.findNode(kPeople);
     ASSERT_NE(people, nullptr);
-    const QStringList labels = childLabels(people);
+    const QStringList labels = entryLabels(people);
     EXPECT_GE(labels.size(), countAtStop);
     EXPECT_GE(labels.size(), 5);
     EXPECT_LT(labels.size(), dirtest::sample::kPeopleChildCount);
     EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
     EXPECT_TRUE(people->isExpanded());
+    // The list says it is incomplete.
+    EXPECT_TRUE(TreeControlView::isChildListCut(people));
+    EXPECT_EQ(childLabels(people).last(), kMoreHint);
+    EXPECT_EQ(people->toolTip(0), QString::number(labels.size()) + QStringLiteral(" children read; refresh to read all"));
 
-    // A refresh reads them all.
+    // A refresh reads them all, and the hint goes.
     m_view.setCurrentItem(people);
     EXPECT_EQ(m_view.refreshSelectedNode(), 0);
     people = m_view.findNode(kPeople);
     ASSERT_NE(people, nullptr);
     EXPECT_EQ(people->childCount(), dirtest::sample::kPeopleChildCount);
+    EXPECT_FALSE(TreeControlView::isChildListCut(people));
+    EXPECT_TRUE(people->toolTip(0).isEmpty());
+}
+
+TEST_F(TreeControlViewServer, EscapeDuringALongReadStopsItAndTheNodeSaysItIsIncomplete)
+{
+    const std::string big = "ou=Big,dc=example,dc=com";
+    std::string ldif = "dn: " + big + "\nchangetype: add\nobjectClass: organizationalUnit\nou: Big\n\n";
+    for (int n = 0; n < 3000; ++n) {
+        const std::string cn = "d" + std::to_string(n);
+        ldif += "dn: cn=" + cn + "," + big + "\nchangetype: add\nobjectClass: device\ncn: " + cn + "\n\n";
+    }
+    std::string output;
+    ASSERT_TRUE(dirtest::TestDirectoryServer::shared().runLdapmodify(ldif, output)) << output;
+    struct Cleanup {
+        std::string dn;
+        ~Cleanup() { dirtest::deleteTree(dn); }
+    } cleanup{big};
+
+    openBase();
+    QTreeWidgetItem* node = m_view.findNode(util::fromUtf8(big));
+    ASSERT_NE(node, nullptr);
+    bool escapedWhileRunning = false;
+    bool openAfterEscape = false;
+    m_dialogs.queueDialog([&](QDialog& dialog) {
+        auto& progress = static_cast<CProgressBar&>(dialog);
+        dirtest::waitFor([&]() { return progress.getCount() >= 20 || progress.isClosed(); });
+        escapedWhileRunning = !progress.isClosed() && m_pModel->isRunning();
+        QTest::keyClick(&progress, Qt::Key_Escape);
+        // Esc stops; the window stays until the read has ended.
+        openAfterEscape = !progress.isClosed();
+    });
+    clickLabel(m_view, node);
+
+    ASSERT_TRUE(escapedWhileRunning);
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_FALSE(m_pModel->isRunning());
+    node = m_view.findNode(util::fromUtf8(big));
+    ASSERT_NE(node, nullptr);
+    const int read = static_cast<int>(entryLabels(node).size());
+    EXPECT_GE(read, 20);
+    EXPECT_LT(read, 3000);
+    EXPECT_TRUE(TreeControlView::isChildListCut(node));
+    EXPECT_EQ(childLabels(node).last(), kMoreHint);
+    // Nothing goes on behind the window: the node does not grow any more.
+    dirtest::waitFor([]() { return false; }, 300);
+    EXPECT_EQ(m_view.findNode(util::fromUtf8(big))->childCount(), read + 1);
+    EXPECT_TRUE(m_boxes.boxes().empty());
+}
+
+TEST_F(TreeControlViewServer, AChildListCutByTheRecordLimitSaysSoAndTheHintIsNoNode)
+{
+    m_pModel->setSizeLimit(10);
+    openBase();
+    QTreeWidgetItem* people = m_view.findNode(kPeople);
+    ASSERT_NE(people, nullptr);
+    clickLabel(m_view, people);
+    people = m_view.findNode(kPeople);
+    ASSERT_NE(people, nullptr);
+    EXPECT_EQ(entryLabels(people).size(), 10);
+    ASSERT_TRUE(TreeControlView::isChildListCut(people));
+
+    // The keyboard passes over the hint; a click on it does nothing.
+    QTreeWidgetItem* hint = people->child(people->childCount() - 1);
+    ASSERT_TRUE(TreeControlView::isMoreHint(hint));
+    m_view.setFocus();
+    QTreeWidgetItem* lastRead = people->child(9);
+    // Below the hint: the next node, or nothing when People is the last.
+    QTreeWidgetItem* afterHint = m_view.itemBelow(hint);
+    m_view.setCurrentItem(lastRead);
+    QTest::keyClick(&m_view, Qt::Key_Down);
+    EXPECT_EQ(m_view.currentItem(), afterHint != nullptr ? afterHint : lastRead);
+    QTest::keyClick(&m_view, Qt::Key_Up);
+    EXPECT_EQ(m_view.currentItem(), afterHint != nullptr ? lastRead : people->child(8));
+    QTest::keyClick(&m_view, Qt::Key_Down);
+    const QTreeWidgetItem* beforeClick = m_view.currentItem();
+    EXPECT_NE(beforeClick, hint);
+    const int windows = progressWindowsRun(m_dialogs);
+    clickLabel(m_view, hint);
+    EXPECT_EQ(progressWindowsRun(m_dialogs), windows);
+    EXPECT_EQ(m_view.currentItem(), beforeClick);
+
+    // Sorting keeps it last.
+    m_view.setCurrentItem(people);
+    m_view.sortSelectedNode();
+    EXPECT_TRUE(TreeControlView::isMoreHint(people->child(people->childCount() - 1)));
+
+    m_pModel->setSizeLimit(0);
+    EXPECT_EQ(m_view.refreshSelectedNode(), 0);
+    people = m_view.findNode(kPeople);
+    ASSERT_NE(people, nullptr);
+    EXPECT_EQ(people->childCount(), dirtest::sample::kPeopleChildCount);
+    EXPECT_FALSE(TreeControlView::isChildListCut(people));
 }
 
 TEST_F(TreeControlViewServer, RefreshOfADeletedEntryKeepsItsOldChildren)
@@ -539,10 +669,13 @@ TEST_F(TreeControlViewServer, LeftArrowMovesTheSelectionAsUsual)
     QTreeWidgetItem* groups = m_view.findNode(L"ou=Groups," + kBase);
     ASSERT_NE(groups, nullptr);
     m_view.setFocus();
+    // Made current by the program: the active entry follows.
     m_view.setCurrentItem(groups);
+    EXPECT_EQ(m_pModel->getActiveEntryDN(), L"ou=Groups," + kBase);
 
     QTest::keyClick(&m_view, Qt::Key_Left);
     EXPECT_EQ(m_view.currentItem(), base);
+    EXPECT_EQ(m_pModel->getActiveEntryDN(), kBase);
     EXPECT_TRUE(m_boxes.boxes().empty());
 }
 
@@ -575,21 +708,71 @@ TEST_F(TreeControlViewServer, AClickBesideTheLabelKeepsTheSelection)
     EXPECT_EQ(progressWindowsRun(m_dialogs), 1);
 }
 
-TEST_F(TreeControlViewServer, TheExpandButtonIsLeftToTheTree)
+TEST_F(TreeControlViewServer, ExpandingANodeWithItsArrowOrPlusReadsItsChildren)
 {
     QTreeWidgetItem* base = openBase();
     ASSERT_NE(base, nullptr);
-    QTreeWidgetItem* groups = m_view.findNode(L"ou=Groups," + kBase);
+    const std::wstring groupsDn = L"ou=Groups," + kBase;
+    QTreeWidgetItem* groups = m_view.findNode(groupsDn);
     ASSERT_NE(groups, nullptr);
     const QRect rect = m_view.visualItemRect(groups);
 
     QTest::mouseClick(m_view.viewport(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(rect.left() - m_view.indentation() / 2, rect.center().y()));
+    ASSERT_TRUE(dirtest::waitFor([&]() { return progressWindowsRun(m_dialogs) == 2 && !m_pModel->isRunning(); }));
 
+    groups = m_view.findNode(groupsDn);
+    ASSERT_NE(groups, nullptr);
     EXPECT_TRUE(groups->isExpanded());
-    EXPECT_EQ(groups->childCount(), 0);
+    EXPECT_EQ(childLabels(groups), serverChildLabels(groupsDn));
+    EXPECT_EQ(groups->childCount(), dirtest::sample::kGroupsChildCount);
+    // The arrow opens; it does not select.
     EXPECT_EQ(m_pModel->getActiveEntryDN(), kBase);
-    EXPECT_EQ(progressWindowsRun(m_dialogs), 1);
+
+    // "+" on the highlighted node.
+    const std::wstring deptDn = L"ou=Dept," + kBase;
+    m_view.setFocus();
+    m_view.setCurrentItem(m_view.findNode(deptDn));
+    QTest::keyClick(&m_view, Qt::Key_Plus);
+    ASSERT_TRUE(dirtest::waitFor([&]() { return progressWindowsRun(m_dialogs) == 3 && !m_pModel->isRunning(); }));
+    QTreeWidgetItem* dept = m_view.findNode(deptDn);
+    ASSERT_NE(dept, nullptr);
+    EXPECT_TRUE(dept->isExpanded());
+    EXPECT_EQ(childLabels(dept), serverChildLabels(deptDn));
+    EXPECT_TRUE(m_boxes.boxes().empty());
+}
+
+TEST_F(TreeControlViewServer, StarOpensWhatHasBeenReadAndReadsOnlyTheHighlightedNode)
+{
+    QTreeWidgetItem* base = openBase();
+    ASSERT_NE(base, nullptr);
+    const std::wstring deptDn = L"ou=Dept," + kBase;
+    clickLabel(m_view, m_view.findNode(deptDn));
+    m_view.collapseItem(m_view.findNode(deptDn));
+    m_view.collapseItem(base);
+    const int windows = progressWindowsRun(m_dialogs);
+
+    m_view.setFocus();
+    m_view.setCurrentItem(base);
+    QTest::keyClick(&m_view, Qt::Key_Asterisk);
+    dirtest::waitFor([]() { return false; }, 200);
+
+    EXPECT_TRUE(base->isExpanded());
+    EXPECT_TRUE(m_view.findNode(deptDn)->isExpanded());
+    // Unread nodes below stay closed and unread.
+    QTreeWidgetItem* people = m_view.findNode(kPeople);
+    EXPECT_FALSE(people->isExpanded());
+    EXPECT_EQ(people->childCount(), 0);
+    EXPECT_FALSE(m_view.findNode(L"ou=Sub," + deptDn)->isExpanded());
+    EXPECT_EQ(progressWindowsRun(m_dialogs), windows);
+
+    // On an unread node it reads that node.
+    m_view.setCurrentItem(people);
+    QTest::keyClick(&m_view, Qt::Key_Asterisk);
+    ASSERT_TRUE(dirtest::waitFor([&]() { return progressWindowsRun(m_dialogs) == windows + 1 && !m_pModel->isRunning(); }));
+    people = m_view.findNode(kPeople);
+    EXPECT_TRUE(people->isExpanded());
+    EXPECT_EQ(people->childCount(), dirtest::sample::kPeopleChildCount);
 }
 
 TEST(TreeControlViewInMainWindow, NodeMenuSortRunsThroughTheFrame)

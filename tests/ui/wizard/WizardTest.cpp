@@ -201,16 +201,19 @@ protected:
         wizard.button(QWizard::FinishButton)->click();
     }
 
-    std::vector<std::wstring> ownMust(const wchar_t* className) const
+    // The MAY names the classes of one SUP chain name themselves, in chain
+    // order, each once.
+    std::vector<std::wstring> chainMay(std::initializer_list<const wchar_t*> chain) const
     {
         std::vector<std::wstring> names;
-        schema->findObjectClass(className)->copyMustList(names);
-        return names;
-    }
-    std::vector<std::wstring> ownMay(const wchar_t* className) const
-    {
-        std::vector<std::wstring> names;
-        schema->findObjectClass(className)->copyMayList(names);
+        for (const wchar_t* className : chain) {
+            std::vector<std::wstring> own;
+            schema->findObjectClass(className)->copyMayList(own);
+            for (const std::wstring& name : own) {
+                if (std::find(names.begin(), names.end(), name) == names.end())
+                    names.push_back(name);
+            }
+        }
         return names;
     }
 
@@ -337,10 +340,10 @@ TEST_F(WizardTest, NextWithoutAChosenClassStaysOnTheFirstPage)
 
 // ---- page 2: the attribute rows ----------------------------------------------
 
-TEST_F(WizardTest, AttributeListsComeFromTheChosenClassesThemselves)
+TEST_F(WizardTest, AttributeListsFollowTheSuperiorChainOfEachClass)
 {
-    // inetOrgPerson names neither cn nor sn itself: they belong to its
-    // superior person, which is not followed.
+    // inetOrgPerson names neither cn nor sn itself: they come from person,
+    // two steps up its SUP chain, and objectClass from top.
     CWizardCreateEntry wizard(kScratchDnWide);
     std::vector<std::wstring> must, may;
     Rows rows;
@@ -357,15 +360,16 @@ TEST_F(WizardTest, AttributeListsComeFromTheChosenClassesThemselves)
     });
     EXPECT_EQ(pageTitle, QStringLiteral("Create New Entry Wizard Page 2/2"));
     EXPECT_EQ(parent, QString::fromStdWString(kScratchDnWide));
-    EXPECT_TRUE(must.empty());
-    EXPECT_EQ(may, ownMay(L"inetOrgPerson"));
-    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(must, (std::vector<std::wstring>{L"sn", L"cn", L"objectClass"}));
+    // The class's own MAY names first, then those of its superiors, each
+    // name once.
+    EXPECT_EQ(may, chainMay({L"inetOrgPerson", L"organizationalPerson", L"person"}));
+    ASSERT_EQ(rows.size(), 3 + may.size());
     EXPECT_EQ(rows[0], Row(QStringLiteral("objectclass"), QStringLiteral("inetOrgPerson")));
-    // One row per MAY name after the objectclass row, each still empty.
-    ASSERT_EQ(rows.size(), may.size() + 1);
+    EXPECT_EQ(rows[1], Row(QStringLiteral("sn"), QString()));
+    EXPECT_EQ(rows[2], Row(QStringLiteral("cn"), QString()));
     for (std::size_t i = 0; i < may.size(); ++i)
-        EXPECT_EQ(rows[i + 1], Row(QString::fromStdWString(may[i]), QString())) << i;
-    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const Row& r) { return r.first == "cn"; }), 0);
+        EXPECT_EQ(rows[i + 3], Row(QString::fromStdWString(may[i]), QString())) << i;
 }
 
 TEST_F(WizardTest, MustNamesComeFirstAndEachNameGivesOneRecord)
@@ -389,20 +393,14 @@ TEST_F(WizardTest, MustNamesComeFirstAndEachNameGivesOneRecord)
         states.push_back(page->getObjectClassAttribute()->getState());
         shown.reject();
     });
-    // The lists hold what each class names, in class order.
-    std::vector<std::wstring> expectedMust = ownMust(L"top");
-    for (const auto& name : ownMust(L"person"))
-        expectedMust.push_back(name);
-    for (const auto& name : ownMust(L"organizationalPerson"))
-        expectedMust.push_back(name);
-    std::vector<std::wstring> expectedMay = ownMay(L"top");
-    for (const auto& name : ownMay(L"person"))
+    // The lists hold what each class and its superiors name, class by
+    // class: top; person, top; organizationalPerson, person, top.
+    EXPECT_EQ(must, (std::vector<std::wstring>{L"objectClass", L"sn", L"cn", L"objectClass", L"sn", L"cn",
+                                               L"objectClass"}));
+    std::vector<std::wstring> expectedMay = chainMay({L"person"});
+    for (const std::wstring& name : chainMay({L"organizationalPerson", L"person"}))
         expectedMay.push_back(name);
-    for (const auto& name : ownMay(L"organizationalPerson"))
-        expectedMay.push_back(name);
-    EXPECT_EQ(must, expectedMust);
     EXPECT_EQ(may, expectedMay);
-    EXPECT_EQ(must, (std::vector<std::wstring>{L"objectClass", L"sn", L"cn"}));
 
     // The records: MUST names first, objectClass left to its own record,
     // names that person and organizationalPerson share only once.
@@ -441,7 +439,7 @@ TEST_F(WizardTest, BackKeepsTheChoiceAndNextRebuildsTheRows)
         shown.reject();
     });
     EXPECT_EQ(chosenAfterBack, QStringList({QStringLiteral("device")}));
-    EXPECT_EQ(mustAfter, (std::vector<std::wstring>{L"cn", L"sn", L"cn"}));
+    EXPECT_EQ(mustAfter, (std::vector<std::wstring>{L"cn", L"objectClass", L"sn", L"cn", L"objectClass"}));
     EXPECT_EQ(rdnAfter, QStringLiteral("cn=kept"));
 }
 
@@ -642,6 +640,25 @@ TEST_F(WizardTest, CreatesAnInetOrgPersonWithCnAndSn)
     EXPECT_TRUE(TestDirectoryServer::ldifValues(ldif, "description").empty());
 }
 
+TEST_F(WizardTest, InetOrgPersonChosenAloneIsCreated)
+{
+    CWizardCreateEntry wizard(kScratchDnWide);
+    runWizard(wizard, [&](CWizardCreateEntry& shown) {
+        toEditPage(shown, {QStringLiteral("inetOrgPerson")});
+        setValue(shown, QStringLiteral("cn"), QStringLiteral("Solo Person"));
+        setValue(shown, QStringLiteral("sn"), QStringLiteral("Person"));
+        dialogs.queueDialog([](QDialog& dialog) { dialog.accept(); });  // the record sent
+        finish(shown, QStringLiteral("cn=Solo Person"));
+    });
+    EXPECT_TRUE(wizard.isEntryCreated());
+    const auto shown = boxes.boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, L"Entry created.");
+    const std::string ldif = TestDirectoryServer::shared().entryLdif("cn=Solo Person," + kScratchDn);
+    EXPECT_EQ(TestDirectoryServer::ldifValues(ldif, "objectClass"), std::vector<std::string>{"inetOrgPerson"});
+    EXPECT_EQ(TestDirectoryServer::ldifValues(ldif, "sn"), std::vector<std::string>{"Person"});
+}
+
 TEST_F(WizardTest, TheParentDnEditedOnTheFirstPageIsUsed)
 {
     std::string output;
@@ -684,7 +701,9 @@ TEST_F(WizardTest, ARefusedAddAnsweredCancelLeavesNoEntry)
     const auto shown = boxes.boxes();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].caption, L"LDAP Message");
-    EXPECT_NE(shown[0].text.find(L"LDAPError 65"), std::wstring::npos);  // object class violation
+    // The specified text, then the server's own explanation.
+    EXPECT_EQ(shown[0].text, L"Object class violation. LDAPError 65: Object class violation\n"
+                             L"object class 'person' requires attribute 'sn'");
     EXPECT_EQ(shown[1].caption, L"LDAP Message");
     EXPECT_EQ(shown[1].text, L"Can't create object, do you want to modify the attributes?");
     EXPECT_EQ(shown[1].buttons, BoxButtons::OkCancel);

@@ -6,7 +6,8 @@
 namespace ui {
 
 // The toolbar image of a command ("OnConnect", ...): the desktop theme's
-// icon for it when the theme has one, else a standard image of the style.
+// icon for it when the theme has one that does not look greyed out, else
+// the program's own drawing.
 QIcon commandIcon(const QString& handlerName);
 
 // The program's own icon (window and about box).

@@ -644,6 +644,7 @@ int CMainFrame::OnLdifImport()
         request.caption = QStringLiteral("Import LDIF file");
         request.filters = ldifFileFilters();
         request.defaultSuffix = QStringLiteral("ldif");
+        request.kind = ui::FileDialogRequest::kLdifFiles;
         const std::optional<QString> chosen = ui::dialogs().getOpenFileName(this, request);
         if (!chosen || chosen->isEmpty()) {
             returnFocusToTree();
@@ -685,6 +686,7 @@ int CMainFrame::OnLdifExport()
         request.proposedName = wide(proposedLdifFileName(m_pModel->getHost(), dn));
         request.filters = ldifFileFilters();
         request.defaultSuffix = QStringLiteral("ldif");
+        request.kind = ui::FileDialogRequest::kLdifFiles;
         const std::optional<QString> chosen = ui::dialogs().getSaveFileName(this, request);
         if (!chosen || chosen->isEmpty()) {
             returnFocusToTree();

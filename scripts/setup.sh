@@ -11,6 +11,7 @@ PACKAGES=(
   slapd ldap-utils
   clang libclang-rt-14-dev
   xvfb xauth
+  desktop-file-utils appstream
 )
 
 missing=()

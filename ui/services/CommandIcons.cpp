@@ -108,6 +108,8 @@ void initApplicationLook()
     QApplication::setApplicationName(QStringLiteral("Dirlook"));
     QApplication::setApplicationVersion(QStringLiteral(DIRLOOK_VERSION));
     QApplication::setWindowIcon(applicationIcon());
+    // The menu entry's name: desktops match the window to it (icon, name).
+    QApplication::setDesktopFileName(QStringLiteral("org.dirlook.Dirlook"));
     if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
         QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))

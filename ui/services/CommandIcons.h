@@ -14,8 +14,8 @@ QIcon commandIcon(const QString& handlerName);
 QIcon applicationIcon();
 
 // Once, after the application object exists: program name and version,
-// window icon, and Adwaita as the fallback icon theme where the desktop
-// names no theme of its own.
+// window icon, the desktop entry's name, and Adwaita as the fallback icon
+// theme where the desktop names no theme of its own.
 void initApplicationLook();
 
 } // namespace ui

@@ -1,5 +1,5 @@
-// Where start-up puts the base directory, the user's data directory and the
-// help folders' order.
+// Where start-up puts the base directory and how the user's data directory
+// is found and made; the widget tests follow the rule through start-up.
 
 #include "profiles/Directories.h"
 
@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,11 @@ using Rule = ldapmodel::Directories::BaseRule;
 namespace {
 
 std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+bool touch(const std::string& path)
+{
+    return static_cast<bool>(std::ofstream(path) << "\n");
+}
 
 mode_t modeOf(const std::string& path)
 {
@@ -66,7 +72,6 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(::chdir(m_saved.c_str()), 0);
-        Directories::setInstalledHelpDirectory(std::wstring());
         Directories::initialize();
         std::filesystem::remove_all(m_root);
     }
@@ -107,7 +112,7 @@ TEST_F(DirectoriesTest, BaseRuleTakesTheWorkingDirectoryOnlyWithAConnectionsFold
     std::filesystem::create_directories(without);
     // A file named "connections" is no connections folder.
     std::filesystem::create_directories(m_root + "/file");
-    { FILE* f = std::fopen((m_root + "/file/connections").c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    ASSERT_TRUE(touch(m_root + "/file/connections"));
 
     const std::wstring data = wide(m_root + "/data/dirlook");
     struct Case {
@@ -148,27 +153,9 @@ TEST_F(DirectoriesTest, PrivateDirectoriesAreMadeForTheOwnerOnly)
     EXPECT_EQ(modeOf(shared), 0755u);
 
     // A file in the way.
-    { FILE* f = std::fopen((m_root + "/plain").c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    ASSERT_TRUE(touch(m_root + "/plain"));
     EXPECT_FALSE(Directories::createPrivateDirectory(wide(m_root + "/plain/dirlook")));
     EXPECT_FALSE(Directories::createPrivateDirectory(L""));
-}
-
-TEST_F(DirectoriesTest, StartingAtABaseEntersItAndLooksForHelpThereFirst)
-{
-    ASSERT_TRUE(Directories::initializeAt(wide(m_root)));
-    char buffer[4096];
-    ASSERT_NE(::getcwd(buffer, sizeof buffer), nullptr);
-    EXPECT_EQ(std::string(buffer), m_root);
-    EXPECT_EQ(Directories::getConnectionsDirectory(), wide(m_root + "/connections"));
-    EXPECT_EQ(Directories::getConfigDirectory(), wide(m_root + "/config"));
-
-    EXPECT_EQ(Directories::getHelpDirectories(), std::vector<std::wstring>{wide(m_root + "/Help")});
-    Directories::setInstalledHelpDirectory(L"/usr/share/dirlook/Help");
-    EXPECT_EQ(Directories::getHelpDirectories(),
-              (std::vector<std::wstring>{wide(m_root + "/Help"), L"/usr/share/dirlook/Help"}));
-
-    EXPECT_FALSE(Directories::initializeAt(wide(m_root + "/missing")));
-    EXPECT_EQ(Directories::getBaseDirectory(), wide(m_root + "/missing"));
 }
 
 } // namespace

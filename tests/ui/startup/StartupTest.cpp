@@ -305,16 +305,6 @@ TEST_F(StartupTest, HelpIsLookedUpInTheBaseFirstThenInTheInstalledCopy)
     EXPECT_TRUE(m_boxes.boxes().empty());
 }
 
-TEST_F(StartupTest, InstalledHelpLiesBesideTheProgramsBinaryFolder)
-{
-    const QString expected = QDir::cleanPath(QCoreApplication::applicationDirPath()
-                                             + QStringLiteral("/../share/dirlook/Help"));
-    EXPECT_EQ(ui::Startup::installedHelpDirectory(), expected);
-    QString error;
-    ASSERT_TRUE(start(folder("here", {"Here"}), {}, error));
-    EXPECT_EQ(QString::fromStdWString(Directories::getInstalledHelpDirectory()), expected);
-}
-
 // ---- window placement ------------------------------------------------------------
 
 class WindowPlacementTest : public StartupTest {

@@ -12,6 +12,7 @@ PACKAGES=(
   slapd ldap-utils
   clang libclang-rt-14-dev
   xvfb xauth
+  desktop-file-utils appstream
 )
 
 missing=()

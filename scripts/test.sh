@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Dirlook and runs every test: a normal
-# build, then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then the threaded tests (every *BackgroundServerTest program, widget tests
-# included) under ThreadSanitizer, then a short run of each libFuzzer target.
+# build (with a check of the installed tree), the Debian package built,
+# installed, run and removed, then the same tests under
+# AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded tests
+# (every *BackgroundServerTest program, widget tests included) under
+# ThreadSanitizer, then a short run of each libFuzzer target.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -28,6 +30,9 @@ build_and_test() {
 
 echo "== Build and tests"
 build_and_test "$ROOT/build" "-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRLOOK_BUILD_BENCH=ON" ""
+
+echo "== Debian package (build, install, run, remove)"
+bash "$ROOT/scripts/check-package.sh" "$ROOT/build"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \

@@ -6,6 +6,8 @@
 #include "profiles/Directories.h"
 #include "services/CommandIcons.h"
 #include "services/QtMessageBoxService.h"
+#include "startup/CommandLine.h"
+#include "startup/Startup.h"
 #include "utilities/MessageBox.h"
 #include "utilities/Util.h"
 
@@ -16,13 +18,13 @@
 
 namespace {
 
-int run(QApplication& application)
+int run(QApplication& application, const ui::CommandLine& commandLine)
 {
     CMainFrame* frame = nullptr;
     try {
         DIRLOOK_GUARD(L"main.cpp");
         frame = new CMainFrame;
-        frame->show();
+        ui::Startup::showMainWindow(*frame, commandLine);
     } catch (const std::exception&) {
         util::reportErrorAndExit(L"main.cpp", __LINE__, L"Critical error, can't start program.");
     }
@@ -47,14 +49,22 @@ int main(int argc, char** argv)
 
     QApplication application(argc, argv);
     ui::initApplicationLook();
+    const ui::CommandLine commandLine(QApplication::arguments());
+    if (commandLine.outcome() != ui::CommandLine::Outcome::Run)
+        return commandLine.report();
     QtMessageBoxService boxes;
     util::setMessageBoxService(&boxes);
 
     if (ldapmodel::Directories::currentWorkingDirectory().empty())
         std::fputs("_getcwd error\n", stderr);
-    ldapmodel::Directories::initialize();
+    QString error;
+    if (!ui::Startup::setUpDirectories(commandLine, error)) {
+        std::fputs(error.toLocal8Bit().constData(), stderr);
+        util::setMessageBoxService(nullptr);
+        return 1;
+    }
 
-    const int result = run(application);
+    const int result = run(application, commandLine);
     util::setMessageBoxService(nullptr);
     util::Log::getLog(L"ldapmodel")->write(L"Dirlook ends");
     return result;

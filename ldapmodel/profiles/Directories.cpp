@@ -6,10 +6,12 @@
 #include "utilities/MessageBox.h"
 #include "utilities/Util.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 namespace ldapmodel {
@@ -23,6 +25,7 @@ struct DirectoryState {
     std::wstring config;
     std::wstring log;
     std::wstring help;
+    std::wstring installedHelp;
 };
 
 DirectoryState& state()
@@ -46,15 +49,43 @@ std::wstring join(const std::wstring& directory, const wchar_t* name)
     return directory + L"/" + name;
 }
 
-} // namespace
-
-void Directories::initialize()
+bool isDirectory(const std::string& path)
 {
-    util::TraceScope trace(L"Directories::initialize");
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// An absolute path from the environment, or empty.
+std::string absoluteFromEnvironment(const char* name)
+{
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] != '/')
+        return std::string();
+    return value;
+}
+
+std::string homeDirectory()
+{
+    std::string home = absoluteFromEnvironment("HOME");
+    if (!home.empty())
+        return home;
+    const passwd* account = ::getpwuid(::getuid());
+    if (account != nullptr && account->pw_dir != nullptr && account->pw_dir[0] == '/')
+        return account->pw_dir;
+    return std::string();
+}
+
+std::wstring withoutTrailingSlashes(std::wstring path)
+{
+    while (path.size() > 1 && path.back() == L'/')
+        path.pop_back();
+    return path;
+}
+
+void deriveFrom(const std::wstring& base)
+{
     DirectoryState& directories = state();
-    directories.base = currentWorkingDirectory();
-    if (directories.base.empty())
-        directories.base = L".";
+    directories.base = base.empty() ? std::wstring(L".") : base;
     directories.connections = join(directories.base, L"connections");
     directories.config = join(directories.base, L"config");
     directories.log = join(directories.base, L"log");
@@ -62,6 +93,92 @@ void Directories::initialize()
     directories.initialized = true;
     util::Log::getLog(L"ldapmodel")
         ->write(L"Directories::initialize %s", directories.base.c_str());
+}
+
+} // namespace
+
+void Directories::initialize()
+{
+    util::TraceScope trace(L"Directories::initialize");
+    deriveFrom(currentWorkingDirectory());
+}
+
+bool Directories::initializeAt(const std::wstring& base)
+{
+    util::TraceScope trace(L"Directories::initializeAt");
+    deriveFrom(base);
+    return changeWorkingDirectory(base);
+}
+
+std::wstring Directories::chooseBaseDirectory(BaseRule rule, const std::wstring& workingDirectory,
+                                              const std::wstring& requested)
+{
+    switch (rule) {
+    case BaseRule::Requested:
+        if (requested.empty())
+            return std::wstring();
+        if (requested.front() == L'/' || workingDirectory.empty())
+            return withoutTrailingSlashes(requested);
+        return withoutTrailingSlashes(join(workingDirectory, requested.c_str()));
+    case BaseRule::UserData:
+        return userDataDirectory();
+    case BaseRule::Automatic:
+        break;
+    }
+    if (!workingDirectory.empty()
+        && isDirectory(util::toUtf8(join(workingDirectory, L"connections"))))
+        return workingDirectory;
+    const std::wstring userData = userDataDirectory();
+    return userData.empty() ? workingDirectory : userData;
+}
+
+std::wstring Directories::userDataDirectory()
+{
+    std::wstring dataHome = withoutTrailingSlashes(util::fromUtf8(absoluteFromEnvironment("XDG_DATA_HOME")));
+    if (dataHome.empty()) {
+        const std::wstring home = withoutTrailingSlashes(util::fromUtf8(homeDirectory()));
+        if (home.empty())
+            return std::wstring();
+        dataHome = join(home, L".local/share");
+    }
+    return join(dataHome, L"dirlook");
+}
+
+bool Directories::createPrivateDirectory(const std::wstring& directory)
+{
+    const std::string path = util::toUtf8(directory);
+    if (path.empty())
+        return false;
+    // Parents first; each one made here is the owner's alone, as the base
+    // directory specification asks of the data directories.
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string parent = path.substr(0, slash);
+        if (!isDirectory(parent))
+            ::mkdir(parent.c_str(), 0700);
+    }
+    if (!isDirectory(path) && ::mkdir(path.c_str(), 0700) == 0) {
+        ::chmod(path.c_str(), 0700);
+        util::Log::getLog(L"ldapmodel")
+            ->write(L"Directories::createPrivateDirectory %s", directory.c_str());
+    }
+    return isDirectory(path);
+}
+
+void Directories::setInstalledHelpDirectory(const std::wstring& directory)
+{
+    state().installedHelp = directory;
+}
+
+std::wstring Directories::getInstalledHelpDirectory() { return state().installedHelp; }
+
+std::vector<std::wstring> Directories::getHelpDirectories()
+{
+    std::vector<std::wstring> folders{initializedState().help};
+    const std::wstring& installed = state().installedHelp;
+    if (!installed.empty() && installed != folders.front())
+        folders.push_back(installed);
+    return folders;
 }
 
 std::wstring Directories::getBaseDirectory() { return initializedState().base; }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ldapmodel {
 
@@ -12,6 +13,33 @@ class Directories {
 public:
     // Start-up: derives every directory from the current working directory.
     static void initialize();
+    // Derives every directory from base and makes it the working directory;
+    // false when it can't be entered (the directories are derived all the same).
+    static bool initializeAt(const std::wstring& base);
+
+    // Which folder start-up makes the base directory.
+    enum class BaseRule {
+        Automatic,  // the working directory when it has a "connections" folder, else the user's data directory
+        Requested,  // the folder the user named
+        UserData,   // the user's data directory, whatever the working directory holds
+    };
+    // The base directory the rule gives; empty when it names nothing usable
+    // (no working directory, no home). requested is used by Requested only.
+    static std::wstring chooseBaseDirectory(BaseRule rule, const std::wstring& workingDirectory,
+                                            const std::wstring& requested);
+    // $XDG_DATA_HOME/dirlook, or $HOME/.local/share/dirlook when that variable
+    // is unset, empty or relative; empty without a home.
+    static std::wstring userDataDirectory();
+    // Creates directory and its missing parents, owner only (0700); true when
+    // it exists afterwards.
+    static bool createPrivateDirectory(const std::wstring& directory);
+
+    // Where an installed copy keeps its help; empty when unknown.
+    static void setInstalledHelpDirectory(const std::wstring& directory);
+    static std::wstring getInstalledHelpDirectory();
+    // The folders to look for help in, in order: the base directory's "Help",
+    // then the installed one.
+    static std::vector<std::wstring> getHelpDirectories();
 
     static std::wstring getBaseDirectory();
     static std::wstring getConnectionsDirectory();

@@ -216,6 +216,7 @@ int CDialogAddAttribute::OnLoadBinaryValue()
     util::TraceScope trace(L"CDialogAddAttribute::OnLoadBinaryValue");
     ui::FileDialogRequest request;
     request.filters << QStringLiteral("All Files (*.*)");
+    request.kind = ui::FileDialogRequest::kValueFiles;
     std::optional<QString> path = ui::dialogs().getOpenFileName(this, request);
     if (!path) {
         m_bBinaryLoaded = false;

@@ -166,6 +166,14 @@ int CDialogConnection::OnConnect()
     return 0;
 }
 
+int CDialogConnection::connectTo(const std::wstring& name)
+{
+    const QList<QListWidgetItem*> lines =
+        m_pList->findItems(QString::fromStdWString(name), Qt::MatchExactly);
+    m_pList->setCurrentItem(lines.isEmpty() ? nullptr : lines.first());
+    return OnConnect();
+}
+
 int CDialogConnection::OnNew()
 {
     DIRLOOK_GUARD(L"CDialogConnection.cpp");

@@ -48,6 +48,9 @@ public:
     QPushButton* getCancelButton() const { return m_pCancelButton; }
 
     int OnConnect();
+    // Selects the line of the named profile (none when there is no such
+    // line), then runs OnConnect.
+    int connectTo(const std::wstring& name);
     int OnNew();
     int OnProperties();
     int OnCopy();

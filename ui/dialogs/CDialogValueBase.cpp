@@ -29,6 +29,7 @@ ui::FileDialogRequest allFilesRequest()
 {
     ui::FileDialogRequest request;
     request.filters << QStringLiteral("All Files (*.*)");
+    request.kind = ui::FileDialogRequest::kValueFiles;
     return request;
 }
 

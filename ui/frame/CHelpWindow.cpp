@@ -51,6 +51,16 @@ CHelpWindow* CHelpWindow::windowOf(const QWidget* owner)
     return owner->findChild<CHelpWindow*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
+QString CHelpWindow::folderWithHelp(const QStringList& folders)
+{
+    for (const QString& folder : folders) {
+        if (!folder.isEmpty()
+            && QFileInfo(folder + QStringLiteral("/") + QString::fromLatin1(kHelpFile)).isFile())
+            return folder;
+    }
+    return QString();
+}
+
 CHelpWindow* CHelpWindow::showHelp(QWidget* owner, const QString& helpDirectory,
                                    const QString& anchor, bool search)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QLineEdit;
@@ -21,6 +22,8 @@ public:
     // file shows nothing. The window, or null.
     static CHelpWindow* showHelp(QWidget* owner, const QString& helpDirectory,
                                  const QString& anchor, bool search);
+    // The first of folders that holds Dirlook.html, or empty.
+    static QString folderWithHelp(const QStringList& folders);
     // The window showHelp opened for owner, or null.
     static CHelpWindow* windowOf(const QWidget* owner);
 

@@ -17,6 +17,7 @@
 #include "faults/FaultGuard.h"
 #include "frame/CHelpWindow.h"
 #include "frame/CProgressBar.h"
+#include "frame/WindowPlacement.h"
 #include "logging/Log.h"
 #include "logging/Trace.h"
 #include "profiles/Directories.h"
@@ -100,6 +101,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     createToolBar();
     createStatusBar();
     resize(1100, 720);
+    WindowPlacement::restoreGeometry(*this);
 
     FillTreeView();
     getAction(QStringLiteral("OnViewToolbar"))->setChecked(true);
@@ -373,8 +375,15 @@ void CMainFrame::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!m_bSplittersPlaced) {
         m_bSplittersPlaced = true;
-        placeSplitters();
+        if (!WindowPlacement::restoreSplitters({m_pMainSplitter, m_pRightSplitter}))
+            placeSplitters();
     }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    WindowPlacement::save(*this, {m_pMainSplitter, m_pRightSplitter});
+    QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::placeSplitters()
@@ -509,7 +518,21 @@ int CMainFrame::OnConnect()
     CDialogConnection dialog(this);
     if (ui::dialogs().exec(dialog) != CDialogConnection::ConnectResult)
         return -1;
+    return connectWith(dialog);
+}
 
+int CMainFrame::connectToProfile(const std::wstring& name)
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::connectToProfile");
+    CDialogConnection chooser(this);
+    if (chooser.connectTo(name) != 0)
+        return -1;
+    return connectWith(chooser);
+}
+
+int CMainFrame::connectWith(const CDialogConnection& dialog)
+{
     try {
         if (m_pModel->isConnected())
             m_pModel->disconnect();
@@ -661,6 +684,7 @@ int CMainFrame::OnLdifImport()
         request.caption = QStringLiteral("Import LDIF file");
         request.filters = ldifFileFilters();
         request.defaultSuffix = QStringLiteral("ldif");
+        request.kind = ui::FileDialogRequest::kLdifFiles;
         const std::optional<QString> chosen = ui::dialogs().getOpenFileName(this, request);
         if (!chosen || chosen->isEmpty()) {
             returnFocusToTree();
@@ -704,6 +728,7 @@ int CMainFrame::OnLdifExport()
         request.proposedName = wide(proposedLdifFileName(m_pModel->getHost(), dn));
         request.filters = ldifFileFilters();
         request.defaultSuffix = QStringLiteral("ldif");
+        request.kind = ui::FileDialogRequest::kLdifFiles;
         const std::optional<QString> chosen = ui::dialogs().getSaveFileName(this, request);
         if (!chosen || chosen->isEmpty()) {
             returnFocusToTree();
@@ -1219,8 +1244,11 @@ int CMainFrame::OnSchemaView()
 
 void CMainFrame::showHelp(const QString& anchor, bool search)
 {
-    CHelpWindow::showHelp(this, QString::fromStdWString(ldapmodel::Directories::getHelpDirectory()),
-                          anchor, search);
+    // The base directory's help first, then an installed copy's.
+    QStringList folders;
+    for (const std::wstring& folder : ldapmodel::Directories::getHelpDirectories())
+        folders << QString::fromStdWString(folder);
+    CHelpWindow::showHelp(this, CHelpWindow::folderWithHelp(folders), anchor, search);
 }
 
 int CMainFrame::OnHelpContents()

@@ -12,7 +12,9 @@
 #include <map>
 #include <string>
 
+class CDialogConnection;
 class QAction;
+class QCloseEvent;
 class QLabel;
 class QSplitter;
 class QToolBar;
@@ -98,6 +100,11 @@ public:
     // Removes every node from the tree.
     void disconnect();
 
+    // The connect flow with the named profile instead of the chooser's
+    // choice; a missing profile is reported as the chooser reports it.
+    // 0, or -1 when not connected.
+    int connectToProfile(const std::wstring& name);
+
     // ---- model observer (user-interface thread) -------------------------------
     void updateFromModel(int kind) override;
 
@@ -159,7 +166,11 @@ private:
     // selected node when parentDN has none.
     void refreshParentNode(const std::wstring& parentDN);
     void showEvent(QShowEvent* event) override;
+    // Keeps the window's size, position and splitters for the next start.
+    void closeEvent(QCloseEvent* event) override;
     void placeSplitters();
+    // The connect flow after the chooser ended with Connect.
+    int connectWith(const CDialogConnection& dialog);
 
     memorylib::gc_ptr<ldapmodel::Model> m_pModel;
     TreeControlView* m_pTreeView = nullptr;

@@ -1,7 +1,10 @@
 #include "services/CommandIcons.h"
 
+#include "services/CommandGlyphs.h"
+
 #include <QApplication>
-#include <QStyle>
+#include <QColor>
+#include <QImage>
 
 #include <initializer_list>
 
@@ -18,38 +21,58 @@ struct CommandImage {
     const char* handler;
     // Freedesktop icon names, tried in order.
     std::initializer_list<const char*> themeNames;
-    QStyle::StandardPixmap fallback;
 };
 
 const CommandImage kImages[] = {
-    {"OnConnect", {"network-connect", "network-transmit-receive", "network-wired"},
-     QStyle::SP_DriveNetIcon},
-    {"OnDisconnect", {"network-disconnect", "network-offline", "network-wired-disconnected"},
-     QStyle::SP_BrowserStop},
-    {"OnLdifImport", {"document-import", "document-open"}, QStyle::SP_DialogOpenButton},
-    {"OnLdifExport", {"document-export", "document-save-as"}, QStyle::SP_DialogSaveButton},
-    {"OnTreeRefresh", {"view-refresh"}, QStyle::SP_BrowserReload},
-    {"OnTreeSort", {"view-sort-ascending"}, QStyle::SP_ArrowDown},
-    {"OnEntryRefresh", {"document-revert", "edit-undo"}, QStyle::SP_DialogResetButton},
-    {"OnEntryView", {"document-properties"}, QStyle::SP_FileDialogInfoView},
-    {"OnEntrySearch", {"edit-find", "system-search"}, QStyle::SP_FileDialogContentsView},
-    {"OnEntryAdd", {"document-new", "contact-new"}, QStyle::SP_FileDialogNewFolder},
-    {"OnEntryModify", {"document-edit", "accessories-text-editor"},
-     QStyle::SP_FileDialogDetailedView},
-    {"OnEntryRename", {"edit-rename", "insert-text"}, QStyle::SP_FileLinkIcon},
-    {"OnEntryDelete", {"edit-delete"}, QStyle::SP_TrashIcon},
-    {"OnAttributeAdd", {"list-add"}, QStyle::SP_DialogApplyButton},
-    {"OnAttributeDelete", {"list-remove"}, QStyle::SP_DialogDiscardButton},
-    {"OnValueAdd", {"edit-paste"}, QStyle::SP_ArrowRight},
-    {"OnValueModify", {"document-save"}, QStyle::SP_DialogSaveButton},
-    {"OnValueDelete", {"edit-cut", "edit-clear"}, QStyle::SP_DialogCancelButton},
-    {"OnValueSearch", {"edit-find-replace"}, QStyle::SP_FileDialogContentsView},
-    {"OnSchemaView", {"accessories-dictionary", "x-office-address-book"},
-     QStyle::SP_FileDialogListView},
-    {"OnSearchProperties", {"preferences-system", "emblem-system"}, QStyle::SP_ComputerIcon},
-    {"OnHelpContents", {"help-contents", "help-browser"}, QStyle::SP_DialogHelpButton},
-    {"OnAppAbout", {"help-about"}, QStyle::SP_MessageBoxInformation},
+    {"OnConnect", {"network-connect", "network-transmit-receive", "network-wired"}},
+    {"OnDisconnect", {"network-disconnect", "network-offline", "network-wired-disconnected"}},
+    {"OnLdifImport", {"document-import", "document-open"}},
+    {"OnLdifExport", {"document-export", "document-save-as"}},
+    {"OnTreeRefresh", {"view-refresh"}},
+    {"OnTreeSort", {"view-sort-ascending"}},
+    {"OnEntryRefresh", {"document-revert", "edit-undo"}},
+    {"OnEntryView", {"document-properties"}},
+    {"OnEntrySearch", {"edit-find", "system-search"}},
+    {"OnEntryAdd", {"document-new", "contact-new"}},
+    {"OnEntryModify", {"document-edit", "accessories-text-editor"}},
+    {"OnEntryRename", {"edit-rename", "insert-text"}},
+    {"OnEntryDelete", {"edit-delete"}},
+    {"OnAttributeAdd", {"list-add"}},
+    {"OnAttributeDelete", {"list-remove"}},
+    {"OnValueAdd", {"edit-paste"}},
+    {"OnValueModify", {"document-save"}},
+    {"OnValueDelete", {"edit-cut", "edit-clear"}},
+    {"OnValueSearch", {"edit-find-replace"}},
+    {"OnSchemaView", {"accessories-dictionary", "x-office-address-book"}},
+    {"OnSearchProperties", {"preferences-system", "emblem-system"}},
+    {"OnHelpContents", {"help-contents", "help-browser"}},
+    {"OnAppAbout", {"help-about"}},
 };
+
+// Some themes draw commands in pale grey that reads as a disabled command
+// on a toolbar. An image reads as enabled when a fair share of what it
+// draws is dark or clearly coloured.
+bool readsAsEnabled(const QIcon& icon)
+{
+    const QImage image =
+        icon.pixmap(QSize(24, 24)).toImage().convertToFormat(QImage::Format_ARGB32);
+    int drawn = 0;
+    int marked = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor color = QColor::fromRgba(image.pixel(x, y));
+            if (color.alpha() < 128)
+                continue;
+            ++drawn;
+            const double lightness =
+                0.299 * color.redF() + 0.587 * color.greenF() + 0.114 * color.blueF();
+            const bool coloured = color.hsvSaturationF() > 0.4 && color.valueF() > 0.3;
+            if (lightness < 0.45 || coloured)
+                ++marked;
+        }
+    }
+    return drawn > 0 && marked * 20 >= drawn;
+}
 
 } // namespace
 
@@ -60,10 +83,13 @@ QIcon commandIcon(const QString& handlerName)
             continue;
         for (const char* name : image.themeNames) {
             const QString themeName = QString::fromLatin1(name);
-            if (QIcon::hasThemeIcon(themeName))
-                return QIcon::fromTheme(themeName);
+            if (!QIcon::hasThemeIcon(themeName))
+                continue;
+            const QIcon themed = QIcon::fromTheme(themeName);
+            if (readsAsEnabled(themed))
+                return themed;
         }
-        return QApplication::style()->standardIcon(image.fallback);
+        return drawnCommandIcon(handlerName);
     }
     return QIcon();
 }
@@ -71,7 +97,7 @@ QIcon commandIcon(const QString& handlerName)
 QIcon applicationIcon()
 {
     QIcon icon;
-    for (int size : {16, 32, 48, 128})
+    for (int size : {16, 32, 48, 128, 256})
         icon.addFile(QStringLiteral(":/dirlook/dirlook-%1.png").arg(size), QSize(size, size));
     return icon;
 }
@@ -82,6 +108,8 @@ void initApplicationLook()
     QApplication::setApplicationName(QStringLiteral("Dirlook"));
     QApplication::setApplicationVersion(QStringLiteral(DIRLOOK_VERSION));
     QApplication::setWindowIcon(applicationIcon());
+    // The menu entry's name: desktops match the window to it (icon, name).
+    QApplication::setDesktopFileName(QStringLiteral("org.dirlook.Dirlook"));
     if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
         QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))

@@ -1,5 +1,7 @@
 #include "services/DialogService.h"
 
+#include "services/FileDialogFolders.h"
+
 #include <QDialog>
 #include <QFileDialog>
 
@@ -23,6 +25,26 @@ QString joinFilters(const QStringList& filters)
     for (QString filter : filters)
         patterns << filter.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
     return patterns.join(QStringLiteral(";;"));
+}
+
+// The folder a dialog starts in: the request's own, else the one last used
+// for its kind.
+QString startFolder(const FileDialogRequest& request)
+{
+    if (!request.directory.isEmpty())
+        return request.directory;
+    return FileDialogFolders::startFolder(request.kind);
+}
+
+// The chosen file, remembered for the kind when the dialog started there.
+std::optional<QString> chosenFile(const QFileDialog& dialog, const FileDialogRequest& request)
+{
+    if (dialog.result() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString chosen = dialog.selectedFiles().first();
+    if (request.directory.isEmpty())
+        FileDialogFolders::remember(request.kind, chosen);
+    return chosen;
 }
 
 } // namespace
@@ -65,29 +87,27 @@ int QtDialogService::exec(QDialog& dialog)
 std::optional<QString> QtDialogService::getOpenFileName(QWidget* parent,
                                                         const FileDialogRequest& request)
 {
-    QFileDialog dialog(parent, request.caption, request.directory, joinFilters(request.filters));
+    QFileDialog dialog(parent, request.caption, startFolder(request), joinFilters(request.filters));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().first();
+    dialog.exec();
+    return chosenFile(dialog, request);
 }
 
 std::optional<QString> QtDialogService::getSaveFileName(QWidget* parent,
                                                         const FileDialogRequest& request)
 {
-    QFileDialog dialog(parent, request.caption, request.directory, joinFilters(request.filters));
+    QFileDialog dialog(parent, request.caption, startFolder(request), joinFilters(request.filters));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.proposedName.isEmpty())
         dialog.selectFile(request.proposedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().first();
+    dialog.exec();
+    return chosenFile(dialog, request);
 }
 
 std::optional<QString> QtDialogService::getExistingDirectory(QWidget* parent,

@@ -18,8 +18,15 @@ class QWidget;
 namespace ui {
 
 struct FileDialogRequest {
+    // Kinds of files: each kind's dialogs start where the last one ended.
+    static constexpr const char* kLdifFiles = "ldif";
+    static constexpr const char* kValueFiles = "values";
+
     QString caption;
+    // Where the dialog starts; when empty, the folder last used for this
+    // kind of file (FileDialogFolders), which the choice then updates.
     QString directory;
+    QString kind;  // kLdifFiles, kValueFiles, ...; empty: other files
     QString proposedName;  // save dialog: the proposed file name
     // "Text Files (*.ldif)", "All Files (*.*)": the first is selected.
     QStringList filters;

@@ -54,6 +54,9 @@ void reportLdapError(int code, const std::wstring& context)
 {
     if (static_cast<unsigned int>(code) > LAST_REPORTED_CODE)
         return;
+    // The user gave the wait up and knows.
+    if (code == ldapResultCode(LDAP_USER_CANCELLED))
+        return;
     std::wstring text = context + L". LDAPError " + std::to_wstring(code) + L": " + ldapErrorText(code);
     util::messageBox(L"LDAP Message", text, util::BoxIcon::Warning, util::BoxButtons::Ok);
 }

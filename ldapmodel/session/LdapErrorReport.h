@@ -19,7 +19,8 @@ std::wstring ldapErrorText(int code);
 
 // The one LDAP error report: "<context>. LDAPError <code>: <text>" in a
 // warning box titled "LDAP Message" with an OK button. Codes that are
-// greater than 100 as unsigned (negative ones included) show nothing.
+// greater than 100 as unsigned (negative ones included) show nothing, and
+// neither does 88 (a wait the user cancelled).
 void reportLdapError(int code, const std::wstring& context);
 
 } // namespace ldapmodel

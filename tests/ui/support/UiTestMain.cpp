@@ -1,7 +1,9 @@
 // Entry point of the widget test programs: a QApplication on the offscreen
 // platform, the shared test directory server started once, the tests. The
-// program's settings go to a file of the run's own, never the user's.
+// program's settings go to a file of the run's own, never the user's. SIGPIPE
+// is ignored, as the program does.
 
+#include "faults/FaultGuard.h"
 #include "services/Settings.h"
 #include "support/TestDirectoryServer.h"
 
@@ -15,6 +17,7 @@
 
 int main(int argc, char** argv)
 {
+    util::ignoreBrokenPipeSignal();
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);

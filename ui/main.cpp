@@ -6,6 +6,7 @@
 #include "profiles/Directories.h"
 #include "services/CommandIcons.h"
 #include "services/QtMessageBoxService.h"
+#include "services/QtWaitService.h"
 #include "utilities/MessageBox.h"
 #include "utilities/Util.h"
 
@@ -42,6 +43,9 @@ int run(QApplication& application)
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts: a connection the server closes while a
+    // request is written must fail, not end the process.
+    util::ignoreBrokenPipeSignal();
     util::installFaultHandlers();
     util::Log::getLog(L"ldapmodel")->write(L"Dirlook starts");
 
@@ -49,12 +53,15 @@ int main(int argc, char** argv)
     ui::initApplicationLook();
     QtMessageBoxService boxes;
     util::setMessageBoxService(&boxes);
+    QtWaitService waits;
+    util::setWaitService(&waits);
 
     if (ldapmodel::Directories::currentWorkingDirectory().empty())
         std::fputs("_getcwd error\n", stderr);
     ldapmodel::Directories::initialize();
 
     const int result = run(application);
+    util::setWaitService(nullptr);
     util::setMessageBoxService(nullptr);
     util::Log::getLog(L"ldapmodel")->write(L"Dirlook ends");
     return result;

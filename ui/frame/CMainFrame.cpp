@@ -8,6 +8,7 @@
 #include "dialogs/CDialogMaxNoRecords.h"
 #include "dialogs/CDialogModifyEntry.h"
 #include "dialogs/CDialogModifyValue.h"
+#include "dialogs/CDialogPreferences.h"
 #include "dialogs/CDialogRenameEntry.h"
 #include "dialogs/CDialogSchema.h"
 #include "dialogs/CDialogSearchRecord.h"
@@ -22,6 +23,7 @@
 #include "services/CommandIcons.h"
 #include "session/LdapResultCode.h"
 #include "services/DialogService.h"
+#include "services/PreferenceStore.h"
 #include "utilities/MessageBox.h"
 #include "utilities/Util.h"
 #include "views/CListEntryAttributes.h"
@@ -36,6 +38,7 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 
@@ -80,6 +83,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Dirlook"));
     m_pModel = ldapmodel::Model::getInstance();
+    m_pModel->setPreferences(ui::PreferenceStore::load());
 
     gc_ptr<ui::ObserverBridge>& bridge = frameObserver();
     if (bridge.get() == nullptr) {
@@ -241,6 +245,9 @@ void CMainFrame::createActions()
     addCommand("OnViewStatusBar", "&Status Bar", none, "Show or hide the status bar",
                "Toggle StatusBar", QIcon(), &CMainFrame::OnViewStatusBar)
         ->setCheckable(true);
+    addCommand("OnViewPreferences", "&Preferences...", none,
+               "Time-outs and the pause between background results", "Preferences", QIcon(),
+               &CMainFrame::OnViewPreferences);
     // The View menu's own refresh items: same handlers; their keys belong to
     // the Entry menu's items (one key, one action) and are only shown here.
     addCommand("OnViewEntryRefresh", "Refresh &Entrry\tF5", none,
@@ -306,6 +313,8 @@ void CMainFrame::createMenus()
     view->addSeparator();
     add(view, "OnViewEntryRefresh");
     add(view, "OnViewTreeRefresh");
+    view->addSeparator();
+    add(view, "OnViewPreferences");
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     add(help, "OnHelpContents");
@@ -477,6 +486,10 @@ void CMainFrame::updateFromModel(int kind)
         m_pStructuralView->reset();
         m_pRecordView->reset();
         break;
+    case ldapmodel::MODEL_UPDATE_CONNECTION_LOST:
+        // Told in the middle of a model call: act once it has returned.
+        QMetaObject::invokeMethod(this, [this]() { onConnectionLost(); }, Qt::QueuedConnection);
+        break;
     default:
         break;
     }
@@ -544,6 +557,23 @@ int CMainFrame::OnDisconnect()
     }
     setWindowTitle(QStringLiteral("Dirlook: Not connected"));
     return 0;
+}
+
+void CMainFrame::onConnectionLost()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (!m_pModel->isConnectionLost())
+        return;  // connected again, or disconnected, meanwhile
+    setWindowTitle(QStringLiteral("Dirlook: Not connected"));
+    if (QApplication::activeModalWidget() != nullptr) {
+        QTimer::singleShot(200, this, [this]() { onConnectionLost(); });
+        return;
+    }
+    util::Log::getLog(L"ldapmodel")->write(L"CMainFrame: connection lost, disconnecting");
+    m_pModel->disconnect();
+    disconnect();
+    m_pStructuralView->reset();
+    m_pRecordView->reset();
 }
 
 int CMainFrame::OnFileExit()
@@ -1122,6 +1152,20 @@ int CMainFrame::OnViewStatusBar()
     const bool show = statusBar()->isHidden();
     statusBar()->setVisible(show);
     getAction(QStringLiteral("OnViewStatusBar"))->setChecked(show);
+    return 0;
+}
+
+int CMainFrame::OnViewPreferences()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnViewPreferences");
+    CDialogPreferences dialog(this);
+    dialog.setPreferences(m_pModel->getPreferences());
+    if (ui::dialogs().exec(dialog) != QDialog::Accepted)
+        return -1;
+    const ldapmodel::Preferences preferences = dialog.getPreferences();
+    m_pModel->setPreferences(preferences);
+    ui::PreferenceStore::save(preferences);
     return 0;
 }
 

@@ -147,7 +147,7 @@ TEST_F(MainFrameTest, MenusHaveTheLabelsAndOrderOfTheCommandTable)
                          "&Add|&Modify-Save|&Delete|-|&Search",
                          "&Import|&Export",
                          "&View",
-                         "&Toolbar|&Status Bar|-|Refresh &Entrry|Refresh Tree &Node",
+                         "&Toolbar|&Status Bar|-|Refresh &Entrry|Refresh Tree &Node|-|&Preferences...",
                          "&Contents|-|&About Dirlook",
                      }));
 }

@@ -175,6 +175,17 @@ LdapSession::LdapSession() = default;
 
 LdapSession::~LdapSession() = default;
 
+void LdapSession::setTimeouts(const Timeouts& timeouts)
+{
+    m_iConnectSeconds.store(timeouts.connectSeconds);
+    m_iOperationSeconds.store(timeouts.operationSeconds);
+}
+
+LdapSession::Timeouts LdapSession::getTimeouts() const
+{
+    return {m_iConnectSeconds.load(), m_iOperationSeconds.load()};
+}
+
 ldap* LdapSession::usableHandle() const
 {
     return isLost() ? nullptr : m_pHandle.get();
@@ -297,8 +308,9 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     // so is any wait the library does on its own.
     int version = LDAP_VERSION3;
     int code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_PROTOCOL_VERSION, &version));
-    timeval connectTimeout = toTimeval(std::chrono::seconds(m_timeouts.connectSeconds));
-    timeval operationTimeout = toTimeval(std::chrono::seconds(m_timeouts.operationSeconds));
+    const Timeouts timeouts = getTimeouts();
+    timeval connectTimeout = toTimeval(std::chrono::seconds(timeouts.connectSeconds));
+    timeval operationTimeout = toTimeval(std::chrono::seconds(timeouts.operationSeconds));
     if (code == LDAP_SUCCESS)
         code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_NETWORK_TIMEOUT, &connectTimeout));
     if (code == LDAP_SUCCESS)
@@ -325,12 +337,16 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     code = ldapResultCode(ldap_sasl_bind(m_pHandle.get(), anonymous ? nullptr : dn.c_str(), LDAP_SASL_SIMPLE,
                                          &credentials, nullptr, nullptr, &messageId));
     std::fill(secret.begin(), secret.end(), '\0');
+    // libldap 2.5 queues the bind while the connect runs; should it ask to
+    // be called again instead, the server is out of reach for this purpose.
+    if (code == LDAP_X_CONNECTING)
+        code = ldapResultCode(LDAP_SERVER_DOWN);
     const int socket = socketOf(m_pHandle.get());
     if (code == LDAP_SUCCESS && socket >= 0) {
         makeNonBlocking(socket);
         m_iSocket.store(socket);
         LdapMessage result;
-        code = awaitResult(messageId, L"Connecting to " + serverName() + L"...", m_timeouts.connectSeconds,
+        code = awaitResult(messageId, L"Connecting to " + serverName() + L"...", timeouts.connectSeconds,
                            result);
     } else if (code == LDAP_SUCCESS) {
         code = ldapResultCode(LDAP_SERVER_DOWN);
@@ -412,7 +428,7 @@ int LdapSession::search(const std::wstring& base, int scope, const std::wstring&
                                                     &messageId));
     if (code != LDAP_SUCCESS)
         return noteFailure(code);
-    return awaitResult(messageId, what, m_timeouts.operationSeconds, result);
+    return awaitResult(messageId, what, m_iOperationSeconds.load(), result);
 }
 
 int LdapSession::request(const std::wstring& what, const std::function<int(LDAP*, int*)>& send,
@@ -422,7 +438,7 @@ int LdapSession::request(const std::wstring& what, const std::function<int(LDAP*
     const int code = ldapResultCode(send(m_pHandle.get(), &messageId));
     if (code != LDAP_SUCCESS)
         return noteFailure(code);
-    return awaitResult(messageId, what, m_timeouts.operationSeconds, result);
+    return awaitResult(messageId, what, m_iOperationSeconds.load(), result);
 }
 
 int LdapSession::readAttributes(const std::wstring& dn, const std::vector<std::wstring>& attributes,

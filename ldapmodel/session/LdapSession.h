@@ -71,9 +71,9 @@ public:
     LdapSession(const LdapSession&) = delete;
     LdapSession& operator=(const LdapSession&) = delete;
 
-    // Used by the next connect and every call after it.
-    void setTimeouts(const Timeouts& timeouts) { m_timeouts = timeouts; }
-    const Timeouts& getTimeouts() const { return m_timeouts; }
+    // Used by the next connect and every call after it; any thread.
+    void setTimeouts(const Timeouts& timeouts);
+    Timeouts getTimeouts() const;
 
     // Opens the handle ("ldap://host:port"), sets protocol version 3 and
     // the time-outs, and binds (anonymous: null DN and no password,
@@ -193,7 +193,8 @@ private:
     std::atomic<int> m_iLostCode{0};
     std::atomic<int> m_iSocket{-1};
     std::function<void(int)> m_lostHandler;
-    Timeouts m_timeouts;
+    std::atomic<int> m_iConnectSeconds{Timeouts().connectSeconds};
+    std::atomic<int> m_iOperationSeconds{Timeouts().operationSeconds};
     std::wstring m_strHost;
     int m_iPort = 0;
     unsigned int m_uTimeLimit = 0;

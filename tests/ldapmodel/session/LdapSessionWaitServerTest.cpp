@@ -77,20 +77,6 @@ TEST(LdapSessionWaitServerTest, SilentListenerFailsTheConnectWithinTheConnectTim
     }
 }
 
-TEST(LdapSessionWaitServerTest, CancelledConnectReturnsAtOnceWithoutABox)
-{
-    ScriptedMessageBoxes boxes;
-    ScriptedWaits waits(WaitAnswer::Cancel, std::chrono::milliseconds(300));
-    SilentListener listener;
-    LdapSession session;
-    const Clock::time_point start = Clock::now();
-    EXPECT_EQ(session.connect(L"127.0.0.1", listener.port(), L"", L"", true), -1);
-    EXPECT_LT(secondsSince(start), 1.0);
-    EXPECT_EQ(session.getConnectResult(), 88);
-    EXPECT_FALSE(session.hasHandle());
-    EXPECT_TRUE(boxes.boxes().empty());
-}
-
 TEST(LdapSessionWaitServerTest, FrozenServerFailsAnEntryReadWithinTheOperationTimeout)
 {
     ScriptedMessageBoxes boxes;

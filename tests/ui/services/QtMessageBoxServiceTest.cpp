@@ -1,4 +1,4 @@
-// Boxes asked for on a worker thread.
+// The box of a fatal-error report asked for on a worker thread.
 
 #include "model/BackgroundState.h"
 #include "services/QtMessageBoxService.h"
@@ -45,25 +45,6 @@ TEST(QtMessageBoxServiceDeathTest, FatalReportOfAWorkerIsShownBeforeTheProcessEn
             std::exit(3);
         },
         testing::ExitedWithCode(0), "SHOWN: Exception! Reason UNKNOWN_EXCEPTION");
-}
-
-TEST(QtMessageBoxServiceTest, OrdinaryBoxOfAWorkerDoesNotWait)
-{
-    QtMessageBoxService boxes;
-    util::setMessageBoxService(&boxes);
-    QTimer closer;
-    closeBoxesTellingTheirText(closer);
-    util::BoxAnswer answer = util::BoxAnswer::Cancel;
-    ldapmodel::BackgroundState state;
-    state.startWorker([&answer] {
-        answer = util::messageBox(L"Import ldif file", L"Can't open the file", util::BoxIcon::Warning,
-                                  util::BoxButtons::Ok);
-    });
-    // Answered at once, with the default button, while nothing ran the loop.
-    ASSERT_TRUE(state.joinWorkerFor(std::chrono::seconds(5)));
-    EXPECT_EQ(answer, util::BoxAnswer::Ok);
-    QTest::qWait(200);
-    util::setMessageBoxService(nullptr);
 }
 
 } // namespace

@@ -42,7 +42,7 @@ ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
 threaded=()
 while IFS= read -r source; do
   threaded+=("$(basename "$source" .cpp)")
-done < <(find "$ROOT/tests" -name '*BackgroundServerTest.cpp' | sort)
+done < <(find "$ROOT/tests" -name '*Background*Test.cpp' | sort)
 if [ ${#threaded[@]} -gt 0 ]; then
   echo "== ThreadSanitizer (threaded tests)"
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \

@@ -6,6 +6,7 @@
 #include "profiles/Directories.h"
 #include "services/CommandIcons.h"
 #include "services/QtMessageBoxService.h"
+#include "services/QtWaitService.h"
 #include "startup/CommandLine.h"
 #include "startup/Startup.h"
 #include "utilities/MessageBox.h"
@@ -44,6 +45,9 @@ int run(QApplication& application, const ui::CommandLine& commandLine)
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts: a connection the server closes while a
+    // request is written must fail, not end the process.
+    util::ignoreBrokenPipeSignal();
     util::installFaultHandlers();
     util::Log::getLog(L"ldapmodel")->write(L"Dirlook starts");
 
@@ -54,17 +58,21 @@ int main(int argc, char** argv)
         return commandLine.report();
     QtMessageBoxService boxes;
     util::setMessageBoxService(&boxes);
+    QtWaitService waits;
+    util::setWaitService(&waits);
 
     if (ldapmodel::Directories::currentWorkingDirectory().empty())
         std::fputs("_getcwd error\n", stderr);
     QString error;
     if (!ui::Startup::setUpDirectories(commandLine, error)) {
         std::fputs(error.toLocal8Bit().constData(), stderr);
+        util::setWaitService(nullptr);
         util::setMessageBoxService(nullptr);
         return 1;
     }
 
     const int result = run(application, commandLine);
+    util::setWaitService(nullptr);
     util::setMessageBoxService(nullptr);
     util::Log::getLog(L"ldapmodel")->write(L"Dirlook ends");
     return result;

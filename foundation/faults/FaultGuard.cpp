@@ -221,6 +221,14 @@ void installFaultHandlers()
     });
 }
 
+void ignoreBrokenPipeSignal()
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGPIPE, &action, nullptr);
+}
+
 FaultGuard::FaultGuard(const wchar_t* file, int line)
     : m_pFile(file), m_iLine(line), m_pOuter(t_pInnermost)
 {

@@ -22,6 +22,11 @@ constexpr unsigned int FAULT_CPP_EXCEPTION = 0xE06D7363;
 // fatal-error report of the innermost guarded operation. Idempotent.
 void installFaultHandlers();
 
+// Ignores SIGPIPE for the whole process, so that writing to a connection the
+// peer has closed fails with EPIPE instead of ending the process. Call at
+// start-up, before any thread starts.
+void ignoreBrokenPipeSignal();
+
 // Marks the innermost guarded operation (source file, line) for the report;
 // kept per thread. The first guard of a thread installs the handlers and
 // gives the thread an alternate signal stack.

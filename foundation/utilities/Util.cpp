@@ -674,6 +674,11 @@ std::wstring faultText(unsigned int code)
     return faultTextOf(code);
 }
 
+bool isFatalReportInProgress()
+{
+    return g_bReporting.load();
+}
+
 void reportFatalError(unsigned int code, const std::wstring& file, int line,
                       const std::wstring& /*reason*/)
 {

@@ -72,5 +72,7 @@ std::wstring showLastError(const std::wstring& caption);
                                      const std::wstring& reason);
 // The fault text of a structured-exception code.
 std::wstring faultText(unsigned int code);
+// True once a fatal-error report has started: the process ends after its box.
+bool isFatalReportInProgress();
 
 } // namespace util

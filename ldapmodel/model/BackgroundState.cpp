@@ -1,5 +1,7 @@
 #include "model/BackgroundState.h"
 
+#include "faults/FaultGuard.h"
+
 #include <utility>
 
 namespace ldapmodel {
@@ -66,13 +68,36 @@ void BackgroundState::clear()
 void BackgroundState::startWorker(std::function<void()> body)
 {
     joinWorker();
-    m_worker = std::thread(std::move(body));
+    {
+        std::lock_guard<std::mutex> lock(m_doneMutex);
+        m_bWorkerDone = false;
+    }
+    m_worker = std::thread([this, body = std::move(body)] {
+        util::guarded(L"BackgroundState", __LINE__, body);
+        std::lock_guard<std::mutex> lock(m_doneMutex);
+        m_bWorkerDone = true;
+        m_doneChanged.notify_all();
+    });
 }
 
 void BackgroundState::joinWorker()
 {
     if (m_worker.joinable() && m_worker.get_id() != std::this_thread::get_id())
         m_worker.join();
+}
+
+bool BackgroundState::joinWorkerFor(std::chrono::milliseconds timeout)
+{
+    if (!m_worker.joinable() || m_worker.get_id() == std::this_thread::get_id())
+        return true;
+    {
+        std::unique_lock<std::mutex> lock(m_doneMutex);
+        if (!m_doneChanged.wait_for(lock, timeout, [this] { return m_bWorkerDone; }))
+            return false;
+    }
+    // Past its last step: the join returns at once.
+    m_worker.join();
+    return true;
 }
 
 } // namespace ldapmodel

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -61,10 +63,14 @@ public:
     // Every item back to idle: flags false, ids and counters 0, strings empty.
     void clear();
 
-    // Worker thread. start() expects no worker (join first).
+    // Worker thread. start() expects no worker (join first). An exception
+    // escaping body goes to the fatal-error report.
     void startWorker(std::function<void()> body);
     // Waits for the worker to end; nothing when there is none.
     void joinWorker();
+    // Waits at most timeout for the worker to end and joins it then; false
+    // when it is still running (it stays to be joined later).
+    bool joinWorkerFor(std::chrono::milliseconds timeout);
     // A worker was started and has not been joined yet.
     bool hasWorker() const { return m_worker.joinable(); }
     std::thread::id getWorkerId() const { return m_worker.get_id(); }
@@ -81,6 +87,11 @@ private:
     std::wstring m_strCurrentDN;
     std::wstring m_strBaseDN;
     std::wstring m_strFileName;
+
+    // Set by the worker as its last step; guarded by m_doneMutex.
+    std::mutex m_doneMutex;
+    std::condition_variable m_doneChanged;
+    bool m_bWorkerDone = false;
 
     std::thread m_worker;
 };

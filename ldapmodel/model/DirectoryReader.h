@@ -1,6 +1,7 @@
 #pragma once
 
 #include "handles/gc_ptr.h"
+#include "model/Preferences.h"
 #include "records/LDAPEntry.h"
 
 #include <map>
@@ -24,13 +25,15 @@ public:
     DirectoryReader(LdapSession& session, Cache& cache, std::mutex* cacheMutex,
                     unsigned int sizeLimit);
 
-    // A bound session with the time limit (0 = none) applied, or null when
-    // the connect failed. connectResult gets the connect's code, 0 after a
-    // good one.
+    // A bound session with the time limit (0 = none) and the preferences'
+    // time-outs applied, or null when the connect failed. connectResult gets
+    // the connect's code, 0 after a good one.
     static std::unique_ptr<LdapSession> openSession(const std::wstring& host, int port,
                                                     const std::wstring& bindDN,
                                                     const std::wstring& password, bool anonymous,
-                                                    unsigned int timeLimit, int& connectResult);
+                                                    unsigned int timeLimit,
+                                                    const Preferences& preferences,
+                                                    int& connectResult);
 
     // From the cache, or read from the server and filed (first filed wins);
     // empty when the read fails, which is not cached.

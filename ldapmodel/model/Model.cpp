@@ -15,13 +15,16 @@
 #include "session/LdapSession.h"
 #include "utilities/MessageBox.h"
 #include "utilities/Util.h"
+#include "utilities/WaitService.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -37,8 +40,24 @@ constexpr int kDefaultLdifLineWidth = 70;
 // The worker waits this long for a message before it looks at the stop flag
 // again, so a stop needs no message from the server to take effect.
 constexpr int kResultWaitMilliseconds = 20;
-// Pause after every message of a background search.
-constexpr std::chrono::milliseconds kMessagePause(10);
+// How long a stop waits for the worker before it shuts the socket down.
+constexpr std::chrono::milliseconds kStopWait(800);
+
+// True on the model's worker thread.
+thread_local bool t_bOnWorker = false;
+
+// The worker's answer to a wait: stop when the user asked to stop.
+class StopRequestWaits : public util::WaitService {
+public:
+    explicit StopRequestWaits(const BackgroundState& state) : m_state(state) {}
+    util::WaitAnswer waiting(const std::wstring&, std::chrono::milliseconds) override
+    {
+        return m_state.isStopRequested() ? util::WaitAnswer::Stop : util::WaitAnswer::Continue;
+    }
+
+private:
+    const BackgroundState& m_state;
+};
 
 // Runs one step; an exception escaping it ends the process with reason.
 template <class Body>
@@ -66,19 +85,28 @@ std::wstring parentOf(const std::wstring& dn)
     return DistinguishedName::parent(dn);
 }
 
-// A file the import can read: it opens, and it is no directory (which
-// opens on this platform but reads nothing).
+// A file the import can read: it opens, and it is a regular file (a
+// directory opens on this platform but reads nothing). The open does not
+// wait for the writer of a FIFO.
 bool isReadableFile(const std::wstring& fileName)
 {
-    const std::string path = util::toUtf8(fileName);
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
+    const int file = ::open(util::toUtf8(fileName).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0)
         return false;
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
-    return file != nullptr;
+    struct stat status {};
+    const bool regular = ::fstat(file, &status) == 0 && S_ISREG(status.st_mode);
+    ::close(file);
+    return regular;
+}
+
+// Something other than a regular file or a folder is there (a FIFO, a
+// socket, a device): reading it could wait for ever.
+bool isSpecialFile(const std::wstring& fileName)
+{
+    struct stat status {};
+    if (::stat(util::toUtf8(fileName).c_str(), &status) != 0)
+        return false;
+    return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
 }
 
 util::Log& log()
@@ -122,7 +150,34 @@ Model::~Model()
 
 bool Model::isConnected() const
 {
-    return m_bConnected && m_pSession != nullptr;
+    return m_bConnected && m_pSession != nullptr && !m_pSession->isLost();
+}
+
+bool Model::isConnectionLost() const
+{
+    return m_pSession != nullptr && m_pSession->isLost();
+}
+
+void Model::setPreferences(const Preferences& preferences)
+{
+    m_preferences = preferences;
+    if (m_pSession != nullptr)
+        m_pSession->setTimeouts({preferences.connectTimeoutSeconds, preferences.operationTimeoutSeconds});
+}
+
+void Model::onConnectionLost(int code)
+{
+    log().write(L"Model: connection lost, code %d", code);
+    m_bLostUntold.store(true);
+    if (!t_bOnWorker)
+        announceLostConnection();
+}
+
+void Model::announceLostConnection()
+{
+    if (t_bOnWorker || !m_bLostUntold.exchange(false))
+        return;
+    notify(MODEL_UPDATE_CONNECTION_LOST);
 }
 
 void Model::setHost(const std::wstring& host) { m_strHostname = host; }
@@ -159,10 +214,12 @@ int Model::openSession(bool anonymous)
     int connectResult = 0;
     std::unique_ptr<LdapSession> session =
         DirectoryReader::openSession(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword,
-                                     anonymous, m_uTimeLimit, connectResult);
+                                     anonymous, m_uTimeLimit, m_preferences, connectResult);
     m_iLastConnectResult = connectResult;
     if (session == nullptr)
         return -1;
+    m_bLostUntold.store(false);
+    session->setLostHandler([this](int code) { onConnectionLost(code); });
     m_pSession = std::move(session);
     m_bConnected = true;
     return 0;
@@ -174,6 +231,7 @@ void Model::closeSession()
         m_pSession->disconnect();
     m_pSession.reset();
     m_bConnected = false;
+    m_bLostUntold.store(false);
 }
 
 int Model::readTop()
@@ -187,6 +245,11 @@ bool Model::ensureConnected()
 {
     if (isConnected())
         return true;
+    // A lost connection is not opened again behind the user's back.
+    if (isConnectionLost()) {
+        announceLostConnection();
+        return false;
+    }
     // As the last connect bound: an anonymous connection sends no credentials.
     return connect(m_bAnonymous) == 0 && isConnected();
 }
@@ -504,6 +567,7 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     job.session = code == 0 ? session : nullptr;
     job.messageId = messageId;
     job.sizeLimit = m_uSizeLimit;
+    job.pauseMilliseconds = m_preferences.resultPauseMilliseconds;
     launchWorker([this, job] { runSearchWorker(job); });
     return code;
 }
@@ -514,6 +578,9 @@ void Model::launchWorker(std::function<void()> body)
     m_background.setRunning(true);
     m_background.startWorker([this, body = std::move(body)] {
         DIRLOOK_GUARD(L"Model");
+        t_bOnWorker = true;
+        StopRequestWaits waits(m_background);
+        util::ThreadWaitService waitsOnThisThread(waits);
         body();
         m_background.setEnding(true);
         progressFinished();
@@ -576,7 +643,8 @@ void Model::runSearchWorker(const WorkerJob& job)
             }
             if (type == 0)
                 continue;  // nothing yet
-            std::this_thread::sleep_for(kMessagePause);
+            if (job.pauseMilliseconds > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(job.pauseMilliseconds));
             m_background.incrementProgressCount();
             progressStep();
             if (type == LdapSession::MESSAGE_SEARCH_ENTRY) {
@@ -721,17 +789,24 @@ int Model::importLdif(const std::wstring& fileName)
         return 0;
     setLdifReport(LdifReport());
     // The adds would connect on the worker; that happens here instead.
-    const bool ready = !fileName.empty() && ensureConnected();
+    bool ready = !fileName.empty() && ensureConnected();
+    if (ready && isSpecialFile(fileName)) {
+        util::messageBox(L"Import ldif file",
+                         L"Can't open the file\n" + fileName + L"\nOnly a regular file can be imported.",
+                         util::BoxIcon::Warning, util::BoxButtons::Ok);
+        ready = false;
+    }
     m_iLdifResult.store(-1);
     m_background.setFileName(fileName);
+    const int pause = m_preferences.resultPauseMilliseconds;
     if (ready)
-        launchWorker([this, fileName] { runImportWorker(fileName); });
+        launchWorker([this, fileName, pause] { runImportWorker(fileName, pause); });
     else
         launchWorker([] {});
     return ready ? 0 : -1;
 }
 
-void Model::runImportWorker(const std::wstring& fileName)
+void Model::runImportWorker(const std::wstring& fileName, int pauseMilliseconds)
 {
     if (!isReadableFile(fileName)) {
         util::messageBox(L"Import ldif file", L"Can't open the file\n" + fileName, util::BoxIcon::Warning,
@@ -741,6 +816,7 @@ void Model::runImportWorker(const std::wstring& fileName)
     // The reader tests the model's stop request before each line, so a stop
     // ends the import before the next record is added.
     LDAPLdifFile file(fileName);
+    file.setEntryPause(pauseMilliseconds);
     m_iLdifResult.store(file.readEntries(*this));
     const LdifImportReport* report = file.getImportReport();
     if (report != nullptr && report->needsAttention())
@@ -764,16 +840,25 @@ void Model::waitBackground()
     m_background.joinWorker();
     m_background.clearStopRequest();
     releaseRetiredObservers();
+    announceLostConnection();
 }
 
 void Model::stopWorker()
 {
     if (m_background.hasWorker()) {
         m_background.requestStop();
-        m_background.joinWorker();
+        // Every wait of the worker watches the stop request; one that does
+        // not end in time is woken by shutting the socket down.
+        if (!m_background.joinWorkerFor(kStopWait)) {
+            log().write(L"Model::stopWorker: the worker did not stop in time, closing the connection");
+            if (m_pSession != nullptr)
+                m_pSession->interrupt();
+            m_background.joinWorker();
+        }
     }
     m_background.clearStopRequest();
     releaseRetiredObservers();
+    announceLostConnection();
 }
 
 // ---- modifications -----------------------------------------------------------
@@ -786,7 +871,7 @@ int Model::syn_addEntry(const gc_ptr<LDAPEntry>& entry)
     if (entry.getObject() == nullptr)
         return -1;
     if (!ensureConnected()) {
-        const int code = m_iLastConnectResult.load();
+        const int code = isConnectionLost() ? m_pSession->getLostCode() : m_iLastConnectResult.load();
         if (code > 0)
             setLastAddResult(code, L"LDAPError " + std::to_wstring(code) + L": " + ldapErrorText(code));
         return -1;

@@ -4,6 +4,7 @@
 #include "ldif/LdifReport.h"
 #include "model/BackgroundState.h"
 #include "model/ModelObservable.h"
+#include "model/Preferences.h"
 #include "records/LDAPAttributeValue.h"
 #include "records/LDAPEntry.h"
 
@@ -32,6 +33,13 @@ enum class LdapModOperation;
 // them. While a background operation runs the worker uses the session handle
 // (libldap 2.5 serialises use of one handle internally) and the cache under
 // the cache mutex.
+//
+// Lost connection: when the session loses its connection (server down, or
+// a wait the user cancelled) the model is no longer connected and does not
+// connect again by itself; it tells its observer MODEL_UPDATE_CONNECTION_LOST
+// once, on the user-interface thread (right away, or for a loss on the
+// worker when the worker is joined or the next call needs the connection).
+// The observer drops the connection (disconnect) when it is safe to.
 class Model : public ModelObservable {
 public:
     using EntryCache = std::map<std::wstring, memorylib::gc_ptr<LDAPEntry>>;
@@ -76,6 +84,13 @@ public:
     // Time limit in seconds, 0 = none. Applied to the session when one exists.
     void setTimeLimit(unsigned int timeLimit);
     unsigned int getTimeLimit() const { return m_uTimeLimit; }
+
+    // Time-outs and the pause between background results; the time-outs
+    // apply to the open session too.
+    void setPreferences(const Preferences& preferences);
+    const Preferences& getPreferences() const { return m_preferences; }
+    // The connection was lost and not dropped yet.
+    bool isConnectionLost() const;
 
     int getLdifLineWidth() const { return m_iLdifLineWidth; }
     memorylib::gc_ptr<LDAPSchema> getSchema() const;
@@ -134,6 +149,9 @@ public:
     bool isChildListCut(const std::wstring& dn) const;
     // Asks a running operation to stop and waits for its worker; the worker
     // abandons the search. Returns the ldap_abandon code (0 when nothing ran).
+    // Returns within about a second whatever the server does: every wait of
+    // the worker watches the stop request, and a worker that is not done by
+    // then has its socket shut down.
     int stopBackground();
     // Waits for the worker of the last operation to end.
     void waitBackground();
@@ -161,8 +179,9 @@ public:
     // Background import of the LDIF file through syn_addEntry; a stop
     // request ends it before the next line of the file. 0 when it started
     // or another operation was running (asked to stop instead); -1 for an
-    // empty file name or no connection (the worker still ends with finished).
-    // A file that can't be opened is reported by the worker.
+    // empty file name, no connection, or a name that is no regular file
+    // (a FIFO would block the open; reported here) (the worker still ends
+    // with finished). A file that can't be opened is reported by the worker.
     int importLdif(const std::wstring& fileName);
     // Outcome of the last background export or import, once its worker has
     // ended: import, the LDIF file's readEntries result (-1 as well when the
@@ -232,6 +251,7 @@ private:
         LdapSession* session = nullptr;  // null when the search did not start
         int messageId = 0;
         unsigned int sizeLimit = 0;
+        int pauseMilliseconds = 0;
     };
 
     // Startup values of everything but host, port, bind DN, password, base
@@ -273,7 +293,7 @@ private:
     // ended, from the last message's type and the search's result.
     void finishExport(const LDAPLdifFile& file);
     void setLdifReport(const LdifReport& report);
-    void runImportWorker(const std::wstring& fileName);
+    void runImportWorker(const std::wstring& fileName, int pauseMilliseconds);
     // Starts body as the background operation (claimed first with
     // claimBackground); afterwards the worker tells the progress observer
     // finished and clears the state.
@@ -284,6 +304,11 @@ private:
     void ensureCachedOnWorker(LdapSession& session, const std::wstring& dn, unsigned int sizeLimit);
     // Asks a worker to stop, joins it and drops retired observers.
     void stopWorker();
+    // The session's lost handler: any thread.
+    void onConnectionLost(int code);
+    // Tells the observer about a lost connection not told yet; nothing on
+    // the worker.
+    void announceLostConnection();
 
     std::wstring m_strHostname;
     int m_iPortnumber = 389;
@@ -294,6 +319,7 @@ private:
     std::unique_ptr<LdapSession> m_pSession;
     unsigned int m_uSizeLimit = 0;
     unsigned int m_uTimeLimit = 0;
+    Preferences m_preferences;
     bool m_bConnected = false;
     bool m_bAnonymous = false;  // how the last connect bound
     int m_iLdifLineWidth = 70;
@@ -314,6 +340,7 @@ private:
     // Set by syn_addEntry, which the import runs on the worker.
     std::atomic<int> m_iLastAddResult{0};
     std::atomic<int> m_iLastConnectResult{0};  // code of the last failed connect, 0 after a good one
+    std::atomic<bool> m_bLostUntold{false};  // a lost connection the observer was not told of
     mutable std::mutex m_lastAddMutex;  // guards m_strLastAddError
     std::wstring m_strLastAddError;
     mutable std::mutex m_ldifReportMutex;  // guards m_ldifReport, set by the LDIF workers

@@ -11,6 +11,11 @@ enum ModelUpdateKind : int {
     MODEL_UPDATE_OPERATIONAL = 2,  // the active entry's operational attributes
     MODEL_UPDATE_USER = 3,         // the active entry's user attributes
     MODEL_UPDATE_RESET = 4,        // clear the tree and both attribute views
+    // The connection broke or the user cancelled a wait for the server; the
+    // model is no longer connected. Sent on the user-interface thread,
+    // possibly in the middle of a model call: the receiver drops the
+    // connection (Model::disconnect) later, when it is safe to.
+    MODEL_UPDATE_CONNECTION_LOST = 10,
 };
 
 // Receives the model's notifications. updateFromModel is only called on the

@@ -4,6 +4,7 @@
 #include "logging/Log.h"
 #include "logging/Trace.h"
 #include "model/DirectoryReader.h"
+#include "model/Model.h"
 #include "session/LdapSession.h"
 #include "utilities/Util.h"
 
@@ -57,7 +58,8 @@ int Server::connect(bool anonymous)
         int connectResult = 0;
         std::unique_ptr<LdapSession> session =
             DirectoryReader::openSession(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword,
-                                         anonymous, m_uTimeLimit, connectResult);
+                                         anonymous, m_uTimeLimit, Model::instance().getPreferences(),
+                                         connectResult);
         if (session == nullptr)
             return -1;
         m_pSession = std::move(session);

@@ -61,6 +61,9 @@ void reportLdapError(int code, const std::wstring& context)
 {
     if (static_cast<unsigned int>(code) > LAST_REPORTED_CODE)
         return;
+    // The user gave the wait up and knows.
+    if (code == ldapResultCode(LDAP_USER_CANCELLED))
+        return;
     std::wstring text = context + L". LDAPError " + std::to_wstring(code) + L": " + ldapErrorText(code);
     // Shown once: a later report of the same code may come from elsewhere.
     if (lastDiagnostic.code == code && !lastDiagnostic.message.empty())

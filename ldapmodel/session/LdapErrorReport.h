@@ -19,10 +19,10 @@ std::wstring ldapErrorText(int code);
 
 // The one LDAP error report: "<context>. LDAPError <code>: <text>" in a
 // warning box titled "LDAP Message" with an OK button. Codes that are
-// greater than 100 as unsigned (negative ones included) show nothing.
-// When the last result the session took on this thread carried the same
-// code and a diagnostic message from the server, the message follows on a
-// second line.
+// greater than 100 as unsigned (negative ones included) show nothing, and
+// neither does 88 (a wait the user cancelled). When the last result the
+// session took on this thread carried the same code and a diagnostic
+// message from the server, the message follows on a second line.
 void reportLdapError(int code, const std::wstring& context);
 
 // Kept by the session for the error report: the code of the last result it

@@ -13,6 +13,7 @@ constexpr int NotAllowedOnNonLeaf = 66;
 constexpr int AlreadyExists = 68;
 constexpr int ServerDown = 81;
 constexpr int Timeout = 85;
+constexpr int UserCancelled = 88;
 } // namespace resultcode
 
 } // namespace ldapmodel

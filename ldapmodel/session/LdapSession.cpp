@@ -13,12 +13,16 @@
 #include "session/LdapSearchMessage.h"
 #include "session/LdapValueList.h"
 #include "utilities/Util.h"
+#include "utilities/WaitService.h"
 
 #include <ldap.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 
 namespace ldapmodel {
@@ -75,22 +79,26 @@ void collectAttributes(LDAP* handle, LDAPMessage* entry, AttributeList& attribut
     }
 }
 
-// Hands the result code, with the server's diagnostic message for a server
-// result, to the error report; returns the code.
+// Hands the result code, with the server's diagnostic message (UTF-8, may
+// be null) for a server result, to the error report; returns the code.
+int noteResult(int code, const char* diagnostic)
+{
+    // Client codes (81 and up) come with no server message.
+    const bool fromServer = code > LDAP_SUCCESS && code <= LDAP_OTHER;
+    setLastDiagnostic(code, fromServer && diagnostic != nullptr ? util::fromUtf8(diagnostic) : std::wstring());
+    return code;
+}
+
+// The same, with the message the handle kept from its last result.
 int noteResult(LDAP* handle, int code)
 {
-    std::wstring message;
-    // Client codes (81 and up) come with no server message, maybe a stale one.
-    if (code > LDAP_SUCCESS && code <= LDAP_OTHER && handle != nullptr) {
-        char* text = nullptr;
-        if (ldap_get_option(handle, LDAP_OPT_DIAGNOSTIC_MESSAGE, &text) == LDAP_OPT_SUCCESS) {
-            LdapMemory owned(text);
-            if (owned.get() != nullptr)
-                message = util::fromUtf8(owned.get());
-        }
-    }
-    setLastDiagnostic(code, message);
-    return code;
+    if (code <= LDAP_SUCCESS || code > LDAP_OTHER || handle == nullptr)
+        return noteResult(code, nullptr);
+    char* text = nullptr;
+    if (ldap_get_option(handle, LDAP_OPT_DIAGNOSTIC_MESSAGE, &text) != LDAP_OPT_SUCCESS)
+        text = nullptr;
+    LdapMemory owned(text);
+    return noteResult(code, owned.get());
 }
 
 // A host name that fits into an LDAP URL unchanged; IPv6 literals get
@@ -110,17 +118,184 @@ bool hostForUrl(const std::wstring& host, std::string& urlHost)
     return true;
 }
 
+using Clock = std::chrono::steady_clock;
+
+timeval toTimeval(std::chrono::milliseconds span)
+{
+    timeval value{};
+    value.tv_sec = static_cast<time_t>(span.count() / 1000);
+    value.tv_usec = static_cast<suseconds_t>((span.count() % 1000) * 1000);
+    return value;
+}
+
+// The handle's socket, or -1 when it has none (never opened, or closed by
+// the library after a failure).
+int socketOf(LDAP* handle)
+{
+    int socket = -1;
+    if (ldap_get_option(handle, LDAP_OPT_DESC, &socket) != LDAP_OPT_SUCCESS)
+        return -1;
+    return socket;
+}
+
+// No write may block: libldap keeps what it could not send and sends it
+// while it waits for results.
+void makeNonBlocking(int socket)
+{
+    const int flags = ::fcntl(socket, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK) == 0)
+        ::fcntl(socket, F_SETFL, flags | O_NONBLOCK);
+}
+
+// The library's code for the last failure on the handle.
+int lastLibraryCode(LDAP* handle)
+{
+    int code = LDAP_OTHER;
+    ldap_get_option(handle, LDAP_OPT_RESULT_CODE, &code);
+    return code;
+}
+
+// "the root entry" for the empty DN, else the DN.
+std::wstring entryName(const std::wstring& dn)
+{
+    return dn.empty() ? std::wstring(L"the root entry") : dn;
+}
+
 } // namespace
+
+// Releases the handle at the end of a public call that lost the connection,
+// so that nothing up the call's stack uses a released handle.
+class LdapSession::CallScope {
+public:
+    explicit CallScope(LdapSession& session) : m_session(session) {}
+    ~CallScope()
+    {
+        if (m_session.isLost())
+            m_session.releaseHandle();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    LdapSession& m_session;
+};
 
 void LdapSession::HandleCloser::operator()(ldap* handle) const
 {
-    if (handle != nullptr)
-        ldap_unbind_ext_s(handle, nullptr, nullptr);
+    if (handle == nullptr)
+        return;
+    // The unbind request must not wait for a server that reads nothing.
+    const int socket = socketOf(handle);
+    if (socket >= 0)
+        makeNonBlocking(socket);
+    ldap_unbind_ext_s(handle, nullptr, nullptr);
 }
 
 LdapSession::LdapSession() = default;
 
 LdapSession::~LdapSession() = default;
+
+void LdapSession::setTimeouts(const Timeouts& timeouts)
+{
+    m_iConnectSeconds.store(timeouts.connectSeconds);
+    m_iOperationSeconds.store(timeouts.operationSeconds);
+}
+
+LdapSession::Timeouts LdapSession::getTimeouts() const
+{
+    return {m_iConnectSeconds.load(), m_iOperationSeconds.load()};
+}
+
+ldap* LdapSession::usableHandle() const
+{
+    return isLost() ? nullptr : m_pHandle.get();
+}
+
+std::wstring LdapSession::serverName() const
+{
+    return m_strHost + L":" + std::to_wstring(m_iPort);
+}
+
+void LdapSession::markLost(int code)
+{
+    int expected = 0;
+    if (!m_iLostCode.compare_exchange_strong(expected, code))
+        return;
+    util::Log::getLog(L"ldapmodel")->write(L"LdapSession connection to %s lost, code %d", serverName().c_str(),
+                                          code);
+    // A connect that fails is no lost connection: it just fails.
+    if (m_bConnected.load() && m_lostHandler)
+        m_lostHandler(code);
+}
+
+int LdapSession::noteFailure(int code)
+{
+    if (code == ldapResultCode(LDAP_SERVER_DOWN))
+        markLost(code);
+    return code;
+}
+
+void LdapSession::releaseHandle()
+{
+    m_iSocket.store(-1);
+    m_pHandle.reset();
+    m_bConnected.store(false);
+}
+
+void LdapSession::interrupt()
+{
+    const int socket = m_iSocket.load();
+    if (socket >= 0)
+        ::shutdown(socket, SHUT_RDWR);
+}
+
+void LdapSession::giveUp(int messageId)
+{
+    if (ldap_abandon_ext(m_pHandle.get(), messageId, nullptr, nullptr) != LDAP_SUCCESS)
+        markLost(ldapResultCode(LDAP_SERVER_DOWN));
+}
+
+int LdapSession::awaitResult(int messageId, const std::wstring& what, int timeoutSeconds,
+                             LdapMessage& result)
+{
+    LDAP* handle = m_pHandle.get();
+    util::WaitScope wait(what);
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        timeval slice = toTimeval(std::clamp(left, std::chrono::milliseconds(0),
+                                             std::chrono::milliseconds(WAIT_SLICE_MILLISECONDS)));
+        const int type = ldap_result(handle, messageId, LDAP_MSG_ALL, &slice, result.receive());
+        if (type > 0) {
+            // The result message of the chain (a search's follows its entries).
+            int code = LDAP_SUCCESS;
+            char* diagnostic = nullptr;
+            const int parsed =
+                ldap_parse_result(handle, result.get(), &code, nullptr, &diagnostic, nullptr, nullptr, 0);
+            LdapMemory ownedDiagnostic(diagnostic);
+            return noteResult(ldapResultCode(parsed == LDAP_SUCCESS ? code : parsed), ownedDiagnostic.get());
+        }
+        if (type < 0)
+            return noteResult(noteFailure(ldapResultCode(lastLibraryCode(handle))), nullptr);
+        // The library closes a connection whose write failed and then
+        // waits on nothing: that is the server going away too.
+        if (socketOf(handle) < 0)
+            return noteFailure(ldapResultCode(LDAP_SERVER_DOWN));
+        if (Clock::now() >= deadline) {
+            giveUp(messageId);
+            return ldapResultCode(LDAP_TIMEOUT);
+        }
+        const util::WaitAnswer answer = wait.poll();
+        if (answer == util::WaitAnswer::Continue)
+            continue;
+        util::Log::getLog(L"ldapmodel")->write(L"LdapSession %s: %s given up", serverName().c_str(),
+                                              what.c_str());
+        giveUp(messageId);
+        if (answer == util::WaitAnswer::Cancel)
+            markLost(ldapResultCode(LDAP_USER_CANCELLED));
+        return ldapResultCode(LDAP_USER_CANCELLED);
+    }
+}
 
 int LdapSession::connect(const std::wstring& host, int port, const std::wstring& bindDn,
                          const std::wstring& password, bool anonymous)
@@ -128,6 +303,9 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     DIRLOOK_GUARD(L"LdapSession");
     util::TraceScope trace(L"LdapSession::connect");
     disconnect();
+    m_iLostCode.store(0);
+    m_strHost = host;
+    m_iPort = port;
     util::Log::getLog(L"ldapmodel")
         ->write(L"LdapSession::connect %s port %d%s", host.c_str(), port,
                 anonymous ? L" anonymous" : L"");
@@ -148,8 +326,19 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
         return -1;
     }
 
+    // Version 3; the TCP connect runs in the background and is bounded, and
+    // so is any wait the library does on its own.
     int version = LDAP_VERSION3;
     int code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_PROTOCOL_VERSION, &version));
+    const Timeouts timeouts = getTimeouts();
+    timeval connectTimeout = toTimeval(std::chrono::seconds(timeouts.connectSeconds));
+    timeval operationTimeout = toTimeval(std::chrono::seconds(timeouts.operationSeconds));
+    if (code == LDAP_SUCCESS)
+        code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_NETWORK_TIMEOUT, &connectTimeout));
+    if (code == LDAP_SUCCESS)
+        code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_TIMEOUT, &operationTimeout));
+    if (code == LDAP_SUCCESS)
+        code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_CONNECT_ASYNC, LDAP_OPT_ON));
     if (code != LDAP_SUCCESS) {
         m_iConnectResult = code;
         reportLdapError(code, L"Set Server Options");
@@ -166,18 +355,32 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     berval credentials{};
     credentials.bv_len = secret.size();
     credentials.bv_val = anonymous ? nullptr : secret.data();
-    code = noteResult(m_pHandle.get(),
-                      ldapResultCode(ldap_sasl_bind_s(m_pHandle.get(), anonymous ? nullptr : dn.c_str(),
-                                                      LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr, nullptr)));
+    int messageId = -1;
+    code = ldapResultCode(ldap_sasl_bind(m_pHandle.get(), anonymous ? nullptr : dn.c_str(), LDAP_SASL_SIMPLE,
+                                         &credentials, nullptr, nullptr, &messageId));
     std::fill(secret.begin(), secret.end(), '\0');
+    // libldap 2.5 queues the bind while the connect runs; should it ask to
+    // be called again instead, the server is out of reach for this purpose.
+    if (code == LDAP_X_CONNECTING)
+        code = ldapResultCode(LDAP_SERVER_DOWN);
+    const int socket = socketOf(m_pHandle.get());
+    if (code == LDAP_SUCCESS && socket >= 0) {
+        makeNonBlocking(socket);
+        m_iSocket.store(socket);
+        LdapMessage result;
+        code = awaitResult(messageId, L"Connecting to " + serverName() + L"...", timeouts.connectSeconds,
+                           result);
+    } else if (code == LDAP_SUCCESS) {
+        code = ldapResultCode(LDAP_SERVER_DOWN);
+    }
     if (code != LDAP_SUCCESS) {
         m_iConnectResult = code;
         reportLdapError(code, L"Bind to server");
-        m_pHandle.reset();
+        releaseHandle();
         return -1;
     }
     m_iConnectResult = 0;
-    m_bConnected = true;
+    m_bConnected.store(true);
     return 0;
 }
 
@@ -186,8 +389,7 @@ void LdapSession::disconnect()
     DIRLOOK_GUARD(L"LdapSession");
     if (m_pHandle != nullptr)
         util::Log::getLog(L"ldapmodel")->write(L"LdapSession::disconnect");
-    m_pHandle.reset();
-    m_bConnected = false;
+    releaseHandle();
 }
 
 int LdapSession::setTimeLimit(unsigned int seconds)
@@ -210,15 +412,14 @@ int LdapSession::searchEntries(const std::wstring& base, int scope, const std::w
 {
     DIRLOOK_GUARD(L"LdapSession");
     util::TraceScope trace(L"LdapSession::searchEntries");
-    if (m_pHandle == nullptr)
+    CallScope call(*this);
+    LDAP* handle = usableHandle();
+    if (handle == nullptr)
         return -1;
-    LDAP* handle = m_pHandle.get();
     AttributeNames names(attributes);
     LdapMessage result;
-    int code = ldapResultCode(ldap_search_ext_s(
-        handle, util::toUtf8(base).c_str(), scope, util::toUtf8(filter).c_str(), names.get(),
-        attrsOnly ? 1 : 0, nullptr, nullptr, nullptr, toLibrarySizeLimit(sizeLimit), result.receive()));
-    noteResult(handle, code);
+    int code = search(base, scope, filter, names.get(), attrsOnly, sizeLimit, L"Searching " + entryName(base) + L"...",
+                      result);
     if (code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED)
         return code;
 
@@ -239,19 +440,41 @@ int LdapSession::searchEntries(const std::wstring& base, int scope, const std::w
     return code;
 }
 
+int LdapSession::search(const std::wstring& base, int scope, const std::wstring& filter, char** attributes,
+                        bool attrsOnly, unsigned int sizeLimit, const std::wstring& what, LdapMessage& result)
+{
+    int messageId = -1;
+    const int code = ldapResultCode(ldap_search_ext(m_pHandle.get(), util::toUtf8(base).c_str(), scope,
+                                                    util::toUtf8(filter).c_str(), attributes, attrsOnly ? 1 : 0,
+                                                    nullptr, nullptr, nullptr, toLibrarySizeLimit(sizeLimit),
+                                                    &messageId));
+    if (code != LDAP_SUCCESS)
+        return noteFailure(code);
+    return awaitResult(messageId, what, m_iOperationSeconds.load(), result);
+}
+
+int LdapSession::request(const std::wstring& what, const std::function<int(LDAP*, int*)>& send,
+                         LdapMessage& result)
+{
+    int messageId = -1;
+    const int code = ldapResultCode(send(m_pHandle.get(), &messageId));
+    if (code != LDAP_SUCCESS)
+        return noteFailure(code);
+    return awaitResult(messageId, what, m_iOperationSeconds.load(), result);
+}
+
 int LdapSession::readAttributes(const std::wstring& dn, const std::vector<std::wstring>& attributes,
                                 unsigned int sizeLimit, AttributeList& attributesOut)
 {
     DIRLOOK_GUARD(L"LdapSession");
-    if (m_pHandle == nullptr)
+    CallScope call(*this);
+    LDAP* handle = usableHandle();
+    if (handle == nullptr)
         return -1;
-    LDAP* handle = m_pHandle.get();
     AttributeNames names(attributes);
     LdapMessage result;
-    int code = ldapResultCode(ldap_search_ext_s(
-        handle, util::toUtf8(dn).c_str(), LDAP_SCOPE_BASE, "objectclass=*", names.get(), 0, nullptr,
-        nullptr, nullptr, toLibrarySizeLimit(sizeLimit), result.receive()));
-    noteResult(handle, code);
+    int code = search(dn, LDAP_SCOPE_BASE, L"objectclass=*", names.get(), false, sizeLimit,
+                      L"Reading " + entryName(dn) + L"...", result);
     if (code != LDAP_SUCCESS)
         return code;
     LDAPMessage* entry = ldap_first_entry(handle, result.get());
@@ -263,13 +486,14 @@ int LdapSession::readAttributes(const std::wstring& dn, const std::vector<std::w
 bool LdapSession::entryExists(const std::wstring& dn)
 {
     DIRLOOK_GUARD(L"LdapSession");
-    if (m_pHandle == nullptr)
+    CallScope call(*this);
+    LDAP* handle = usableHandle();
+    if (handle == nullptr)
         return false;
-    LDAP* handle = m_pHandle.get();
     AttributeNames names({L"*"});
     LdapMessage result;
-    int code = ldap_search_ext_s(handle, util::toUtf8(dn).c_str(), LDAP_SCOPE_BASE, "objectclass=*",
-                                 names.get(), 1, nullptr, nullptr, nullptr, 0, result.receive());
+    int code = search(dn, LDAP_SCOPE_BASE, L"objectclass=*", names.get(), true, 0,
+                      L"Looking up " + entryName(dn) + L"...", result);
     return code == LDAP_SUCCESS && ldap_first_entry(handle, result.get()) != nullptr;
 }
 
@@ -278,8 +502,9 @@ int LdapSession::searchAsync(const std::wstring& base, int scope, const std::wst
                              unsigned int sizeLimit, int& messageId)
 {
     DIRLOOK_GUARD(L"LdapSession");
+    CallScope call(*this);
     messageId = 0;
-    if (m_pHandle == nullptr)
+    if (usableHandle() == nullptr)
         return -1;
     AttributeNames names(attributes);
     timeval timeLimit{};
@@ -291,33 +516,33 @@ int LdapSession::searchAsync(const std::wstring& base, int scope, const std::wst
         toLibrarySizeLimit(sizeLimit), &id));
     if (code == LDAP_SUCCESS)
         messageId = id;
-    return code;
+    return noteFailure(code);
 }
 
 int LdapSession::nextResult(int messageId, bool withValues, int waitMilliseconds,
                             LdapSearchMessage& message)
 {
     DIRLOOK_GUARD(L"LdapSession");
+    CallScope call(*this);
     message = LdapSearchMessage();
-    if (m_pHandle == nullptr) {
+    LDAP* handle = usableHandle();
+    if (handle == nullptr) {
         message.resultCode = -1;
         return -1;
     }
-    LDAP* handle = m_pHandle.get();
     timeval wait{};
-    if (waitMilliseconds >= 0) {
-        wait.tv_sec = waitMilliseconds / 1000;
-        wait.tv_usec = static_cast<suseconds_t>(waitMilliseconds % 1000) * 1000;
-    }
+    if (waitMilliseconds >= 0)
+        wait = toTimeval(std::chrono::milliseconds(waitMilliseconds));
     LdapMessage result;
     int type = ldap_result(handle, messageId, LDAP_MSG_ONE,
                            waitMilliseconds >= 0 ? &wait : nullptr, result.receive());
+    if (type == 0 && socketOf(handle) < 0)
+        type = -1;  // the library closed the connection after a failed write
     if (type == 0)
         return 0;
     if (type < 0) {
-        int code = LDAP_OTHER;
-        ldap_get_option(handle, LDAP_OPT_RESULT_CODE, &code);
-        message.resultCode = ldapResultCode(code);
+        message.resultCode = noteFailure(ldapResultCode(socketOf(handle) < 0 ? LDAP_SERVER_DOWN
+                                                                             : lastLibraryCode(handle)));
         return -1;
     }
     message.type = type;
@@ -345,62 +570,91 @@ int LdapSession::nextResult(int messageId, bool withValues, int waitMilliseconds
 int LdapSession::abandon(int messageId)
 {
     DIRLOOK_GUARD(L"LdapSession");
-    if (m_pHandle == nullptr)
+    CallScope call(*this);
+    if (usableHandle() == nullptr)
         return -1;
-    return ldapResultCode(ldap_abandon_ext(m_pHandle.get(), messageId, nullptr, nullptr));
+    const int code = ldapResultCode(ldap_abandon_ext(m_pHandle.get(), messageId, nullptr, nullptr));
+    // An abandon that cannot be sent leaves a request half written.
+    if (code != LDAP_SUCCESS)
+        markLost(ldapResultCode(LDAP_SERVER_DOWN));
+    return code;
 }
 
 int LdapSession::addEntry(const std::wstring& dn, LdapModList& modifications)
 {
     DIRLOOK_GUARD(L"LdapSession");
     util::TraceScope trace(L"LdapSession::addEntry");
-    if (m_pHandle == nullptr)
+    CallScope call(*this);
+    if (usableHandle() == nullptr)
         return -1;
-    return noteResult(m_pHandle.get(), ldapResultCode(ldap_add_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(),
-                                                                     modifications.get(), nullptr, nullptr)));
+    const std::string target = util::toUtf8(dn);
+    LdapMessage result;
+    return request(L"Adding " + dn + L"...", [&](LDAP* handle, int* messageId) {
+        return ldap_add_ext(handle, target.c_str(), modifications.get(), nullptr, nullptr, messageId);
+    }, result);
 }
 
 int LdapSession::modifyEntry(const std::wstring& dn, LdapModList& modifications)
 {
     DIRLOOK_GUARD(L"LdapSession");
     util::TraceScope trace(L"LdapSession::modifyEntry");
-    if (m_pHandle == nullptr)
+    CallScope call(*this);
+    if (usableHandle() == nullptr)
         return -1;
-    return noteResult(m_pHandle.get(), ldapResultCode(ldap_modify_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(),
-                                                                        modifications.get(), nullptr, nullptr)));
+    const std::string target = util::toUtf8(dn);
+    LdapMessage result;
+    return request(L"Modifying " + dn + L"...", [&](LDAP* handle, int* messageId) {
+        return ldap_modify_ext(handle, target.c_str(), modifications.get(), nullptr, nullptr, messageId);
+    }, result);
 }
 
 int LdapSession::deleteEntry(const std::wstring& dn)
 {
     DIRLOOK_GUARD(L"LdapSession");
     util::TraceScope trace(L"LdapSession::deleteEntry");
-    if (m_pHandle == nullptr)
+    CallScope call(*this);
+    if (usableHandle() == nullptr)
         return -1;
-    return noteResult(m_pHandle.get(),
-                      ldapResultCode(ldap_delete_ext_s(m_pHandle.get(), util::toUtf8(dn).c_str(), nullptr, nullptr)));
+    const std::string target = util::toUtf8(dn);
+    LdapMessage result;
+    return request(L"Deleting " + dn + L"...", [&](LDAP* handle, int* messageId) {
+        return ldap_delete_ext(handle, target.c_str(), nullptr, nullptr, messageId);
+    }, result);
 }
 
 int LdapSession::renameEntry(const std::wstring& dn, const std::wstring& newRdn, bool deleteOldRdn)
 {
     DIRLOOK_GUARD(L"LdapSession");
     util::TraceScope trace(L"LdapSession::renameEntry");
-    if (m_pHandle == nullptr)
+    CallScope call(*this);
+    if (usableHandle() == nullptr)
         return -1;
-    return noteResult(m_pHandle.get(),
-                      ldapResultCode(ldap_rename_s(m_pHandle.get(), util::toUtf8(dn).c_str(),
-                                                   util::toUtf8(newRdn).c_str(), nullptr, deleteOldRdn ? 1 : 0,
-                                                   nullptr, nullptr)));
+    const std::string target = util::toUtf8(dn);
+    const std::string rdn = util::toUtf8(newRdn);
+    LdapMessage result;
+    return request(L"Renaming " + dn + L"...", [&](LDAP* handle, int* messageId) {
+        return ldap_rename(handle, target.c_str(), rdn.c_str(), nullptr, deleteOldRdn ? 1 : 0, nullptr, nullptr,
+                           messageId);
+    }, result);
 }
 
 int LdapSession::whoAmI(std::wstring& authzId)
 {
     DIRLOOK_GUARD(L"LdapSession");
+    CallScope call(*this);
     authzId.clear();
-    if (m_pHandle == nullptr)
+    LDAP* handle = usableHandle();
+    if (handle == nullptr)
         return -1;
+    LdapMessage result;
+    const int code = request(L"Reading the bound identity...", [](LDAP* library, int* messageId) {
+        return ldap_whoami(library, nullptr, nullptr, messageId);
+    }, result);
+    if (code != LDAP_SUCCESS)
+        return code;
     LdapBerval identity;
-    int code = ldapResultCode(ldap_whoami_s(m_pHandle.get(), identity.receive(), nullptr, nullptr));
-    if (code == LDAP_SUCCESS && identity.get() != nullptr && identity.get()->bv_val != nullptr)
+    if (ldap_parse_whoami(handle, result.get(), identity.receive()) == LDAP_SUCCESS && identity.get() != nullptr &&
+        identity.get()->bv_val != nullptr)
         authzId = util::fromUtf8(std::string(identity.get()->bv_val, identity.get()->bv_len));
     return code;
 }

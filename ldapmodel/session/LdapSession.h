@@ -4,6 +4,8 @@
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@ struct ldap;
 
 namespace ldapmodel {
 
+class LdapMessage;
 class LdapModList;
 struct LdapSearchMessage;
 
@@ -23,6 +26,21 @@ struct LdapSearchMessage;
 // Only connect and setTimeLimit report (through reportLdapError); every
 // other failure is left to the caller, who knows the step.
 //
+// Waiting: no call waits without a bound. The socket is non-blocking
+// (libldap finishes a long write while it waits for results) and the
+// connect is asynchronous. Each synchronous call sends its request and
+// waits for the result in short slices, up to the connect time-out (connect
+// and bind) or the operation time-out (everything else), asking the wait
+// service (utilities/WaitService.h) between slices. A time-out abandons the
+// request and returns 85; a Stop from the service abandons it and returns
+// 88 (user cancelled); a Cancel does the same and drops the connection.
+//
+// Lost connection: after 81 (server down), a Cancel or a failed abandon the
+// session is lost: the handle is released at the end of that call, the lost
+// handler (if any) is told once, and every later call returns -1 at once.
+// A session whose connection broke must not be used again: libldap would
+// open a new connection, unbound.
+//
 // Threads: libldap serialises calls on one handle, but ldap_result holds
 // the handle's result lock while it waits, so ldap_abandon from another
 // thread blocks until a message arrives. The background worker therefore
@@ -30,6 +48,7 @@ struct LdapSearchMessage;
 // flag between messages and calls abandon itself; the user-interface
 // thread only sets that flag and sends nothing else meanwhile. connect,
 // disconnect and setTimeLimit change the handle: never while a worker runs.
+// isLost, isConnected and interrupt may be called from any thread.
 class LdapSession {
 public:
     static constexpr int SCOPE_BASE = 0;
@@ -39,25 +58,48 @@ public:
     static constexpr int MESSAGE_SEARCH_ENTRY = 0x64;
     static constexpr int MESSAGE_SEARCH_RESULT = 0x65;
     static constexpr int WAIT_FOREVER = -1;
+    // How long one slice of a synchronous wait lasts at most.
+    static constexpr int WAIT_SLICE_MILLISECONDS = 50;
+
+    struct Timeouts {
+        int connectSeconds = 10;    // TCP connect and bind
+        int operationSeconds = 30;  // every other synchronous call
+    };
 
     LdapSession();
     ~LdapSession();
     LdapSession(const LdapSession&) = delete;
     LdapSession& operator=(const LdapSession&) = delete;
 
+    // Used by the next connect and every call after it; any thread.
+    void setTimeouts(const Timeouts& timeouts);
+    Timeouts getTimeouts() const;
+
     // Opens the handle ("ldap://host:port"), sets protocol version 3 and
-    // binds (anonymous: null DN and no password, whatever bindDn holds).
-    // Reports "Cannot create a connection" (81), "Set Server Options" or
-    // "Bind to server"; after a failure no handle is kept. 0 or -1.
-    // An existing handle is released first. The reported code, or 0, is
-    // kept for getConnectResult.
+    // the time-outs, and binds (anonymous: null DN and no password,
+    // whatever bindDn holds) within the connect time-out. Reports "Cannot
+    // create a connection" (81), "Set Server Options" or "Bind to server"
+    // (85 after the time-out; a cancelled wait is not reported); after a
+    // failure no handle is kept. 0 or -1. An existing handle is released
+    // first. The reported code, or 0, is kept for getConnectResult.
     int connect(const std::wstring& host, int port, const std::wstring& bindDn,
                 const std::wstring& password, bool anonymous);
     int getConnectResult() const { return m_iConnectResult; }
     // Unbinds and forgets the handle; harmless without one.
     void disconnect();
-    bool isConnected() const { return m_bConnected; }
+    bool isConnected() const { return m_bConnected.load() && !isLost(); }
     bool hasHandle() const { return m_pHandle != nullptr; }
+
+    // The connection broke or was given up (see the class comment); the
+    // code is 81 or 88, 0 while not lost.
+    bool isLost() const { return m_iLostCode.load() != 0; }
+    int getLostCode() const { return m_iLostCode.load(); }
+    // Called once with the code when an established connection is lost, on
+    // the thread that noticed. Set before the session is shared.
+    void setLostHandler(std::function<void(int code)> handler) { m_lostHandler = std::move(handler); }
+    // Any thread: shuts the socket down, so that whatever waits on it
+    // returns (the connection is then lost).
+    void interrupt();
 
     // Stored for asynchronous searches; with a handle also set as
     // LDAP_OPT_TIMELIMIT (a failure is reported with the library's text).
@@ -117,9 +159,40 @@ private:
     struct HandleCloser {
         void operator()(ldap* handle) const;
     };
+    class CallScope;
+
+    // The handle when the session may send, else null.
+    ldap* usableHandle() const;
+    // Waits for the whole result of messageId within timeoutSeconds, asking
+    // the wait service between slices. The operation's result code, or 81,
+    // 85, 88 (see the class comment).
+    int awaitResult(int messageId, const std::wstring& what, int timeoutSeconds,
+                    LdapMessage& result);
+    // ldap_search_ext (no time limit of its own) and awaitResult.
+    int search(const std::wstring& base, int scope, const std::wstring& filter, char** attributes,
+               bool attrsOnly, unsigned int sizeLimit, const std::wstring& what, LdapMessage& result);
+    // send (a libldap call that gives a message id) and awaitResult.
+    int request(const std::wstring& what, const std::function<int(ldap*, int*)>& send, LdapMessage& result);
+    // Abandons messageId after a time-out or a Stop; a failed abandon
+    // leaves the connection unusable (lost).
+    void giveUp(int messageId);
+    // Marks the session lost once (see the class comment).
+    void markLost(int code);
+    // A failure code of a call: 81 marks the session lost. Returns code.
+    int noteFailure(int code);
+    void releaseHandle();
+    // The server for texts: "host:port".
+    std::wstring serverName() const;
 
     std::unique_ptr<ldap, HandleCloser> m_pHandle;
-    bool m_bConnected = false;
+    std::atomic<bool> m_bConnected{false};
+    std::atomic<int> m_iLostCode{0};
+    std::atomic<int> m_iSocket{-1};
+    std::function<void(int)> m_lostHandler;
+    std::atomic<int> m_iConnectSeconds{Timeouts().connectSeconds};
+    std::atomic<int> m_iOperationSeconds{Timeouts().operationSeconds};
+    std::wstring m_strHost;
+    int m_iPort = 0;
     unsigned int m_uTimeLimit = 0;
     int m_iConnectResult = 0;
 };

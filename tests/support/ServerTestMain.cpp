@@ -1,13 +1,16 @@
 // Entry point of the server test programs: starts the shared test directory
-// server once, runs the tests, stops it.
+// server once, runs the tests, stops it. SIGPIPE is ignored, as the program
+// does: a connection the server closes must fail, not end the process.
 
 #include <cstdio>
 
 #include <gtest/gtest.h>
 
+#include "faults/FaultGuard.h"
 #include "support/TestDirectoryServer.h"
 
 int main(int argc, char** argv) {
+  util::ignoreBrokenPipeSignal();
   ::testing::InitGoogleTest(&argc, argv);
   if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
 

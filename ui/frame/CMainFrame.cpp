@@ -10,6 +10,7 @@
 #include "dialogs/CDialogMaxNoRecords.h"
 #include "dialogs/CDialogModifyEntry.h"
 #include "dialogs/CDialogModifyValue.h"
+#include "dialogs/CDialogPreferences.h"
 #include "dialogs/CDialogRenameEntry.h"
 #include "dialogs/CDialogSchema.h"
 #include "dialogs/CDialogSearchRecord.h"
@@ -27,6 +28,7 @@
 #include "session/DistinguishedName.h"
 #include "session/LdapResultCode.h"
 #include "services/DialogService.h"
+#include "services/PreferenceStore.h"
 #include "utilities/MessageBox.h"
 #include "utilities/Util.h"
 #include "values/AttributeRoles.h"
@@ -42,6 +44,7 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 
@@ -86,6 +89,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Dirlook"));
     m_pModel = ldapmodel::Model::getInstance();
+    m_pModel->setPreferences(ui::PreferenceStore::load());
 
     gc_ptr<ui::ObserverBridge>& bridge = frameObserver();
     if (bridge.get() == nullptr) {
@@ -257,6 +261,9 @@ void CMainFrame::createActions()
     addCommand("OnViewStatusBar", "&Status Bar", none, "Show or hide the status bar",
                "Toggle StatusBar", QIcon(), &CMainFrame::OnViewStatusBar)
         ->setCheckable(true);
+    addCommand("OnViewPreferences", "&Preferences...", none,
+               "Time-outs and the pause between background results", "Preferences", QIcon(),
+               &CMainFrame::OnViewPreferences);
     // The View menu's own refresh items: same handlers; their keys belong to
     // the Entry menu's items (one key, one action) and are only shown here.
     addCommand("OnViewEntryRefresh", "Refresh &Entrry\tF5", none,
@@ -326,6 +333,8 @@ void CMainFrame::createMenus()
     view->addSeparator();
     add(view, "OnViewEntryRefresh");
     add(view, "OnViewTreeRefresh");
+    view->addSeparator();
+    add(view, "OnViewPreferences");
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     add(help, "OnHelpContents");
@@ -504,6 +513,10 @@ void CMainFrame::updateFromModel(int kind)
         m_pStructuralView->reset();
         m_pRecordView->reset();
         break;
+    case ldapmodel::MODEL_UPDATE_CONNECTION_LOST:
+        // Told in the middle of a model call: act once it has returned.
+        QMetaObject::invokeMethod(this, [this]() { onConnectionLost(); }, Qt::QueuedConnection);
+        break;
     default:
         break;
     }
@@ -585,6 +598,23 @@ int CMainFrame::OnDisconnect()
     }
     setWindowTitle(QStringLiteral("Dirlook: Not connected"));
     return 0;
+}
+
+void CMainFrame::onConnectionLost()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (!m_pModel->isConnectionLost())
+        return;  // connected again, or disconnected, meanwhile
+    setWindowTitle(QStringLiteral("Dirlook: Not connected"));
+    if (QApplication::activeModalWidget() != nullptr) {
+        QTimer::singleShot(200, this, [this]() { onConnectionLost(); });
+        return;
+    }
+    util::Log::getLog(L"ldapmodel")->write(L"CMainFrame: connection lost, disconnecting");
+    m_pModel->disconnect();
+    disconnect();
+    m_pStructuralView->reset();
+    m_pRecordView->reset();
 }
 
 int CMainFrame::OnFileExit()
@@ -1293,6 +1323,20 @@ int CMainFrame::OnViewStatusBar()
     const bool show = statusBar()->isHidden();
     statusBar()->setVisible(show);
     getAction(QStringLiteral("OnViewStatusBar"))->setChecked(show);
+    return 0;
+}
+
+int CMainFrame::OnViewPreferences()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnViewPreferences");
+    CDialogPreferences dialog(this);
+    dialog.setPreferences(m_pModel->getPreferences());
+    if (ui::dialogs().exec(dialog) != QDialog::Accepted)
+        return -1;
+    const ldapmodel::Preferences preferences = dialog.getPreferences();
+    m_pModel->setPreferences(preferences);
+    ui::PreferenceStore::save(preferences);
     return 0;
 }
 

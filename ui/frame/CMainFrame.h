@@ -143,6 +143,9 @@ public Q_SLOTS:
     int OnAppAbout();
     int OnViewToolbar();
     int OnViewStatusBar();
+    // View > Preferences...: the time-outs and the pause between background
+    // results, handed to the model and stored in the settings file.
+    int OnViewPreferences();
     int OnSetTreeWindowFocus();
 
 private:
@@ -171,6 +174,10 @@ private:
     void placeSplitters();
     // The connect flow after the chooser ended with Connect.
     int connectWith(const CDialogConnection& dialog);
+    // The model lost its connection: the title says so at once; the model is
+    // disconnected and the views cleared once no modal window is open (it
+    // may still be using what the model holds).
+    void onConnectionLost();
 
     memorylib::gc_ptr<ldapmodel::Model> m_pModel;
     TreeControlView* m_pTreeView = nullptr;

@@ -66,6 +66,10 @@ int CProgressBar::runModal(QWidget* parent, ldapmodel::Model& model,
         return StopResult;
     }
     model.clearStopRequest();
+    // A worker that told its end is joined now, which also lets the model
+    // tell the frame about a connection the worker lost.
+    if (!model.isRunning() || model.getBackgroundState().isEnding())
+        model.waitBackground();
     return result;
 }
 

@@ -1,11 +1,15 @@
 #include "services/QtMessageBoxService.h"
 
+#include "utilities/Util.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QThread>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -93,9 +97,22 @@ util::BoxAnswer QtMessageBoxService::show(const util::MessageBoxRequest& request
 {
     if (onUserInterfaceThread())
         return showNow(request);
-    if (QCoreApplication* application = QCoreApplication::instance()) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr)
+        return request.defaultButton;
+    if (util::isFatalReportInProgress()) {
+        // The process ends when this returns: let the user read the report.
+        auto shown = std::make_shared<QSemaphore>();
         QMetaObject::invokeMethod(
-            application, [request]() { showNow(request); }, Qt::QueuedConnection);
+            application,
+            [request, shown]() {
+                showNow(request);
+                shown->release();
+            },
+            Qt::QueuedConnection);
+        shown->tryAcquire(1, kFatalBoxWaitMilliseconds);
+        return request.defaultButton;
     }
+    QMetaObject::invokeMethod(application, [request]() { showNow(request); }, Qt::QueuedConnection);
     return request.defaultButton;
 }

@@ -3,24 +3,19 @@
 #include "ldapmodel/support/ModelTestSupport.h"
 #include "model/Model.h"
 #include "records/LDAPEntry.h"
+#include "support/FrozenServer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestDirectoryServer.h"
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/types.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+using dirtest::FrozenServer;
 using dirtest::TestDirectoryServer;
 using ldapmodel::LDAPEntry;
 using ldapmodel::Model;
@@ -37,67 +32,6 @@ std::vector<std::wstring> sorted(std::vector<std::wstring> values)
     std::sort(values.begin(), values.end());
     return values;
 }
-
-// Pid of the shared slapd, 0 when it is not running.
-pid_t serverPid()
-{
-    std::string output;
-    TestDirectoryServer::runProcess(
-        {"bash", TestDirectoryServer::scriptPath(), "status", TestDirectoryServer::shared().directory()}, "",
-        output);
-    std::istringstream words(output);
-    std::string state;
-    int port = 0;
-    long pid = 0;
-    words >> state >> port >> pid;
-    return state == "running" ? static_cast<pid_t>(pid) : 0;
-}
-
-// Holds the server still (SIGSTOP) so that no answer arrives, until released.
-class FrozenServer {
-public:
-    FrozenServer() : m_pid(serverPid())
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGSTOP);
-            if (!waitAllThreadsStopped())
-                release();
-        }
-    }
-    ~FrozenServer() { release(); }
-    void release()
-    {
-        if (m_pid > 0)
-            ::kill(m_pid, SIGCONT);
-        m_pid = 0;
-    }
-    bool frozen() const { return m_pid > 0; }
-
-private:
-    // SIGSTOP takes effect asynchronously, thread by thread.
-    bool waitAllThreadsStopped() const
-    {
-        const std::string tasks = "/proc/" + std::to_string(m_pid) + "/task";
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            bool allStopped = true;
-            std::error_code error;
-            for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-                std::ifstream stat(task.path() / "stat");
-                std::string line;
-                std::getline(stat, line);
-                std::string::size_type close = line.rfind(')');
-                if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'T')
-                    allStopped = false;
-            }
-            if (!error && allStopped)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-
-    pid_t m_pid;
-};
 
 class ModelBackgroundServerTest : public ::testing::Test {
 protected:
@@ -252,7 +186,7 @@ TEST_F(ModelBackgroundServerTest, StopBeforeTheFirstResultLeavesTheCountAtZero)
     const std::wstring people = wide(sample::kPeopleDn);
     ASSERT_NE(model->getEntry(people).getObject(), nullptr);
     {
-        FrozenServer frozen;
+        FrozenServer frozen(TestDirectoryServer::shared());
         ASSERT_TRUE(frozen.frozen());
         EXPECT_EQ(model->readChildren(people), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -298,7 +232,7 @@ TEST_F(ModelBackgroundServerTest, ServerDyingDuringTheReadEndsTheRun)
     const std::wstring people = wide(sample::kPeopleDn);
     ASSERT_NE(model->getEntry(people).getObject(), nullptr);
     {
-        FrozenServer frozen;
+        FrozenServer frozen(TestDirectoryServer::shared());
         ASSERT_TRUE(frozen.frozen());
         EXPECT_EQ(model->readChildren(people), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

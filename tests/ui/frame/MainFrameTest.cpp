@@ -148,7 +148,7 @@ TEST_F(MainFrameTest, MenusHaveTheLabelsAndOrderOfTheCommandTable)
                          "Chec&k Password...",
                          "&Import|&Export",
                          "&View",
-                         "&Toolbar|&Status Bar|-|Refresh &Entrry|Refresh Tree &Node",
+                         "&Toolbar|&Status Bar|-|Refresh &Entrry|Refresh Tree &Node|-|&Preferences...",
                          "&Contents|-|&About Dirlook",
                      }));
 }

@@ -1,7 +1,9 @@
 // Entry point of the widget test programs: a QApplication on the offscreen
 // platform, the shared test directory server started once, the tests. The
-// program's settings go to a file of the run's own, never the user's.
+// program's settings go to a file of the run's own, never the user's. SIGPIPE
+// is ignored, as the program does.
 
+#include "faults/FaultGuard.h"
 #include "services/Settings.h"
 #include "support/TestDirectoryServer.h"
 
@@ -15,12 +17,14 @@
 
 int main(int argc, char** argv)
 {
+    util::ignoreBrokenPipeSignal();
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
     QTemporaryDir settingsFolder;
     ui::overrideSettingsFile(settingsFolder.filePath(QStringLiteral("dirlook.conf")));
-    if (GTEST_FLAG_GET(list_tests))
+    // A death test's child runs one statement and needs no server of its own.
+    if (GTEST_FLAG_GET(list_tests) || !GTEST_FLAG_GET(internal_run_death_test).empty())
         return RUN_ALL_TESTS();
 
     auto& server = dirtest::TestDirectoryServer::shared();

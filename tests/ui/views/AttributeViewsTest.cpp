@@ -234,9 +234,10 @@ TEST(RecordView, MenuLabelsAndKeys)
         keys << action->shortcut().toString(QKeySequence::PortableText);
     }
     EXPECT_EQ(texts, (QStringList{"&Add Attribute", "&Delete Attribute", "-", "Add Value", "Modify-Save Value",
-                                  "Delete Value", "-", "&Export", "-", "Refresh Entry"}));
+                                  "Delete Value", "-", "&Export", "-", "Refresh Entry", "-", "&Copy Value",
+                                  "Copy D&N"}));
     EXPECT_EQ(keys, (QStringList{"Alt+A", "Alt+D", "", "Shift+A", "Shift+M", "Shift+D", "", "Ctrl+E", "",
-                                 "F5"}));
+                                 "F5", "", "Ctrl+C", ""}));
 }
 
 TEST(StructuralView, ItsOwnFillOnlyClearsIt)

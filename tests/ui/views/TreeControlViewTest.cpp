@@ -306,9 +306,11 @@ TEST(TreeControlViewPaths, MenusCarryTheirLabelsAndKeys)
         keys << action->shortcut().toString(QKeySequence::PortableText);
     }
     EXPECT_EQ(texts, (QStringList{"&Search", "View-&Modify", "&Add", "&Rename", "&Delete", "-", "&Import",
-                                  "&Export", "-", "Refresh", "Search Props", "S&ort"}));
+                                  "&Export", "-", "Refresh", "Search Props", "S&ort", "-", "Mo&ve...", "&Copy",
+                                  "&Paste", "-", "Copy D&N", "Copy RDN", "Copy Entry as &LDIF"}));
     EXPECT_EQ(keys, (QStringList{"Ctrl+F", "Ctrl+M", "Ctrl+A", "Ctrl+R", "Del", "", "Ctrl+I", "Ctrl+E", "",
-                                 "Ctrl+F5", "Ctrl+S", ""}));
+                                 "Ctrl+F5", "Ctrl+S", "", "", "Ctrl+Shift+M", "Ctrl+Shift+C", "Ctrl+Shift+V", "",
+                                 "Ctrl+C", "", ""}));
 
     std::unique_ptr<QMenu> backgroundMenu(view.createBackgroundMenu(nullptr));
     texts.clear();

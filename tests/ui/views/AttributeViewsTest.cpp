@@ -462,7 +462,7 @@ TEST_F(AttributeViewsServer, RightClickOnARowSelectsItAndItsMenuRaisesTheFrameHa
     rightClick(record()->viewport(), QPoint(rect.left() + 250, rect.center().y()));
     EXPECT_TRUE(probe.shown);
     EXPECT_EQ(probe.title, QStringLiteral("&Modify"));
-    EXPECT_EQ(probe.texts.size(), 10);
+    EXPECT_EQ(probe.texts.size(), 13);
     EXPECT_EQ(record()->getContextRow(), 2);
     EXPECT_EQ(record()->getContextColumn(), 1);
     EXPECT_EQ(record()->getRememberedRow(), 2);

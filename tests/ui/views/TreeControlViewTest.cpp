@@ -643,7 +643,7 @@ TEST_F(TreeControlViewServer, RightClickOnANodeSelectsItThenShowsTheNodeMenu)
 
     EXPECT_TRUE(probe.shown);
     EXPECT_EQ(probe.texts.value(0), QStringLiteral("&Search"));
-    EXPECT_EQ(probe.texts.size(), 12);
+    EXPECT_EQ(probe.texts.size(), 20);
     EXPECT_EQ(m_pModel->getActiveEntryDN(), L"ou=Dept," + kBase);
     dept = m_view.findNode(L"ou=Dept," + kBase);
     ASSERT_NE(dept, nullptr);

@@ -1,6 +1,7 @@
 #include "ldif/LDAPLdifFile.h"
 
 #include "faults/FaultGuard.h"
+#include "ldif/LdifChangeRecord.h"
 #include "ldif/LdifImportReport.h"
 #include "ldif/LdifRecordReader.h"
 #include "ldif/LdifRecordWriter.h"
@@ -295,7 +296,7 @@ int LDAPLdifFile::appendEntry(const LDAPEntry& entry)
     DIRLOOK_GUARD(L"LDAPLdifFile");
     util::TraceScope trace(L"LDAPLdifFile::appendEntry");
     std::vector<std::wstring> skipped;
-    std::string record = LdifRecordWriter::entryRecord(entry, m_iLineWidth, &skipped);
+    std::string record = LdifRecordWriter::entryRecord(entry, m_iLineWidth, &skipped, m_bAsciiOnly);
     for (const std::wstring& name : skipped) {
         if (m_skippedNames.size() < kMaxSkippedNames)
             m_skippedNames.insert(name);
@@ -338,7 +339,48 @@ int LDAPLdifFile::readEntries(Model& model)
     int result = 0;
     bool unreadable = false;
     RecordScanner scanner(file.get());
+    // After each record, added or not: the pause, the counts, the progress.
+    auto recordDone = [&](const std::wstring& dn) {
+        if (m_iEntryPauseMilliseconds > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_iEntryPauseMilliseconds));
+        g_importedEntryCount.fetch_add(1);
+        model.getBackgroundState().setCurrentDN(dn);
+        model.getBackgroundState().incrementProgressCount();
+        model.progressStep();
+    };
+    auto importChange = [&](const std::string& record) {
+        LdifChangeRecord change;
+        const int read = change.read(record);
+        if (LdifRecordReader::holdsZeroByte(record)) {
+            result = -1;
+            report.refuse(change.getDN(), scanner.linesAsRead(), 0, L"a line holds a zero byte");
+        } else if (read != 0) {
+            report.stopAt(change.getDN(), scanner.linesAsRead());
+            unreadable = true;
+            return false;
+        } else if (!change.getCriticalControls().empty()) {
+            // Made without its control the change could mean something else.
+            result = -1;
+            report.refuse(change.getDN(), scanner.linesAsRead(), 0,
+                          L"the critical control " + change.getCriticalControls().front() + L" is not supported");
+        } else {
+            util::MessageBoxCapture capture;
+            const int code = model.applyLdifChange(change);
+            result = code == 0 ? 0 : -1;
+            if (code != 0)
+                report.refuse(change.getDN(), scanner.linesAsRead(), code > 0 ? code : 0,
+                              addRefusalReason(model, capture));
+            else if (change.getType() == LdifChangeRecord::Type::Add)
+                report.countAdded();
+            else
+                report.countChanged();
+        }
+        recordDone(change.getDN());
+        return true;
+    };
     auto importRecord = [&](std::string& record) {
+        if (LdifChangeRecord::isChangeRecord(record))
+            return importChange(record);
         memorylib::gc_ptr<LDAPEntry> entry = new LDAPEntry();
         const bool zeroByte = LdifRecordReader::holdsZeroByte(record);
         const int read = LdifRecordReader::createFromLdifString(*entry, std::move(record));
@@ -370,12 +412,7 @@ int LDAPLdifFile::readEntries(Model& model)
                               addRefusalReason(model, capture));
             }
         }
-        if (m_iEntryPauseMilliseconds > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(m_iEntryPauseMilliseconds));
-        g_importedEntryCount.fetch_add(1);
-        model.getBackgroundState().setCurrentDN(entry->getDN());
-        model.getBackgroundState().incrementProgressCount();
-        model.progressStep();
+        recordDone(entry->getDN());
         return true;
     };
     if (scanner.scan(importRecord, [&model]() { return model.isStopRequested(); }) ==

@@ -24,8 +24,9 @@ class Model;
 // Comments are dropped. An empty line or a line of spaces ends a record;
 // every other line belongs to the record being collected, so a line
 // starting with a space inside a record continues the line before it. Each
-// record goes through LdifRecordReader and Model::syn_addEntry. A record
-// that is not added is kept, as it was read, in the error file (see
+// content record goes through LdifRecordReader and Model::syn_addEntry, each
+// change record (LdifChangeRecord) through Model::applyLdifChange. A record
+// that is not added or applied is kept, as it was read, in the error file (see
 // LdifErrorFile) after a comment naming the DN and the reason: a record the
 // server refuses, one holding a zero byte, and one that can't be read, which
 // also ends the import. The import's report (getImportReport) counts them
@@ -46,6 +47,11 @@ public:
     const std::wstring& getFileName() const { return m_strFileName; }
     void setLineWidth(int lineWidth) { m_iLineWidth = lineWidth; }
     int getLineWidth() const { return m_iLineWidth; }
+    // Appended records write every DN and value holding a byte outside
+    // printable ASCII in Base64 (see LdifRecordWriter::entryRecord). Off
+    // unless set.
+    void setAsciiOnly(bool asciiOnly) { m_bAsciiOnly = asciiOnly; }
+    bool isAsciiOnly() const { return m_bAsciiOnly; }
 
     // Appends the entry's record at the file's line width and one empty
     // line (file opened in binary append mode and closed again). 0, or -1
@@ -105,6 +111,7 @@ public:
 private:
     std::wstring m_strFileName;
     int m_iLineWidth = DEFAULT_LINE_WIDTH;
+    bool m_bAsciiOnly = false;
     std::wstring m_strErrorFileName;
     int m_iEntryPauseMilliseconds = DEFAULT_ENTRY_PAUSE_MILLISECONDS;
     int m_iWrittenCount = 0;

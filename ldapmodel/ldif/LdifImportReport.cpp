@@ -30,8 +30,10 @@ void LdifImportReport::stopAt(const std::wstring& dn, const std::string& linesAs
 
 std::wstring LdifImportReport::summary(const std::wstring& fileName) const
 {
-    std::wstring text = L"Import of " + fileName + L"\n" + records(m_iAdded) + L" added, "
-                        + std::to_wstring(m_iRefused) + L" refused.";
+    std::wstring text = L"Import of " + fileName + L"\n" + records(m_iAdded) + L" added, ";
+    if (m_iChanged > 0)
+        text += std::to_wstring(m_iChanged) + (m_iChanged == 1 ? L" change" : L" changes") + L" applied, ";
+    text += std::to_wstring(m_iRefused) + L" refused.";
     for (const auto& refusal : m_refusals)
         text += L"\n    " + std::to_wstring(refusal.second) + L" x " + refusal.first.second;
     if (m_bUnreadable)

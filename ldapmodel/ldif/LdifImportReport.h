@@ -19,6 +19,8 @@ public:
     explicit LdifImportReport(const std::wstring& errorFileName);
 
     void countAdded() { ++m_iAdded; }
+    // A change record other than add was applied.
+    void countChanged() { ++m_iChanged; }
     // code: the LDAP result code, or 0 when the record was not sent;
     // reason: the text shown for it ("LDAPError 68: Already exists").
     void refuse(const std::wstring& dn, const std::string& linesAsRead, int code, const std::wstring& reason);
@@ -29,6 +31,7 @@ public:
     void setStopped() { m_bStopped = true; }
 
     int getAddedCount() const { return m_iAdded; }
+    int getChangedCount() const { return m_iChanged; }
     int getRefusedCount() const { return m_iRefused; }
     bool isStoppedAtUnreadable() const { return m_bUnreadable; }
     bool isStopped() const { return m_bStopped; }
@@ -41,7 +44,8 @@ public:
     // Something went wrong that the user has to hear about: a refusal, a
     // record that can't be read, a record lost.
     bool needsAttention() const { return m_iRefused > 0 || m_bUnreadable || getLostCount() > 0; }
-    // The summary of the import of fileName: added and refused counts, the
+    // The summary of the import of fileName: added (and, when change
+    // records were applied, changed) and refused counts, the
     // refusals by reason, where the refused records are, what was lost, why
     // the import ended early.
     std::wstring summary(const std::wstring& fileName) const;
@@ -49,6 +53,7 @@ public:
 private:
     LdifErrorFile m_errorFile;
     int m_iAdded = 0;
+    int m_iChanged = 0;
     int m_iRefused = 0;
     bool m_bUnreadable = false;
     std::wstring m_strUnreadableDN;

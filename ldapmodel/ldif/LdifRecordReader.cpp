@@ -122,8 +122,7 @@ private:
 int readLine(EntryFiller& filler, std::string_view line)
 {
     if (line.find(":< ") != std::string_view::npos) {
-        util::messageBox(util::fromAnsi(LdifRecordReader::FILE_REFERENCE_CAPTION), FILE_REFERENCE_TEXT,
-                         util::BoxIcon::Warning, util::BoxButtons::Ok);
+        LdifRecordReader::showFileReferenceWarning();
         return -1;
     }
     // A zero would end the DN or a value, or even turn a name into "dn".
@@ -193,6 +192,12 @@ int LdifRecordReader::readLdifLine(LDAPEntry& entry, const std::string& line)
     DIRLOOK_GUARD(L"LdifRecordReader");
     EntryFiller filler(entry);
     return readLine(filler, line);
+}
+
+void LdifRecordReader::showFileReferenceWarning()
+{
+    util::messageBox(util::fromAnsi(FILE_REFERENCE_CAPTION), FILE_REFERENCE_TEXT, util::BoxIcon::Warning,
+                     util::BoxButtons::Ok);
 }
 
 bool LdifRecordReader::holdsZeroByte(const std::string& record)

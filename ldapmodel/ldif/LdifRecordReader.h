@@ -45,6 +45,9 @@ public:
     // value the text after the first space, leading spaces removed. 0 or -1.
     static int readLdifLine(LDAPEntry& entry, const std::string& line);
 
+    // The "File reference" box a line with ":< " gets.
+    static void showFileReferenceWarning();
+
     // True when some line of the record holds a zero byte.
     static bool holdsZeroByte(const std::string& record);
 };

@@ -110,6 +110,16 @@ bool LdifRecordWriter::isSafePlainText(const char* bytes, std::size_t length)
     return true;
 }
 
+bool LdifRecordWriter::isPrintableAscii(const char* bytes, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < 0x20 || byte > 0x7E)
+            return false;
+    }
+    return true;
+}
+
 bool LdifRecordWriter::mustBeBase64(const LDAPAttributeValue& value, const std::wstring& name,
                                     int lineWidth)
 {
@@ -136,12 +146,12 @@ bool LdifRecordWriter::isBinaryName(const std::wstring& name)
         semicolon == std::wstring::npos ? name : name.substr(0, semicolon)));
 }
 
-std::string LdifRecordWriter::dnLine(const std::wstring& dn, int lineWidth)
+std::string LdifRecordWriter::dnLine(const std::wstring& dn, int lineWidth, bool asciiOnly)
 {
     std::string out;
     if (!dnNeedsUtf8(dn)) {
         std::string text = util::toAnsi(dn);
-        if (isSafePlainText(text.data(), text.size()) &&
+        if (isSafePlainText(text.data(), text.size()) && (!asciiOnly || isPrintableAscii(text.data(), text.size())) &&
             !foldsToBlankLine(text.data(), text.size(), DN_PREFIX_LENGTH, lineWidth)) {
             appendFolded(out, "dn: ", text.data(), text.size(), DN_PREFIX_LENGTH, lineWidth);
             return out;
@@ -193,7 +203,8 @@ std::string LdifRecordWriter::valueBase64Form(const LDAPAttributeValue& value, c
     return out;
 }
 
-void LdifRecordWriter::appendAttributeText(std::string& out, const LDAPAttribute& attribute, int lineWidth)
+void LdifRecordWriter::appendAttributeText(std::string& out, const LDAPAttribute& attribute, int lineWidth,
+                                           bool asciiOnly)
 {
     const LDAPAttribute::ValueList& values = attribute.getValues();
     if (values.empty())
@@ -204,7 +215,8 @@ void LdifRecordWriter::appendAttributeText(std::string& out, const LDAPAttribute
     for (const memorylib::gc_ptr<LDAPAttributeValue>& value : values) {
         if (value.getObject() == nullptr)
             continue;
-        if (base64 || !isPlainValue(*value, utf8Name, lineWidth))
+        if (base64 || !isPlainValue(*value, utf8Name, lineWidth) ||
+            (asciiOnly && !isPrintableAscii(value->getBytes(), value->getLength())))
             appendBase64Form(out, *value, utf8Name, lineWidth);
         else
             appendTextForm(out, *value, utf8Name, lineWidth);
@@ -255,9 +267,9 @@ bool LdifRecordWriter::isWritableName(const std::wstring& name)
 }
 
 std::string LdifRecordWriter::entryRecord(const LDAPEntry& entry, int lineWidth,
-                                          std::vector<std::wstring>* skippedNames)
+                                          std::vector<std::wstring>* skippedNames, bool asciiOnly)
 {
-    std::string out = dnLine(entry.getDN(), lineWidth);
+    std::string out = dnLine(entry.getDN(), lineWidth, asciiOnly);
     for (const memorylib::gc_ptr<LDAPAttribute>& attribute : entry.getUserAttributes()) {
         if (attribute.getObject() == nullptr)
             continue;
@@ -266,7 +278,7 @@ std::string LdifRecordWriter::entryRecord(const LDAPEntry& entry, int lineWidth,
                 skippedNames->push_back(attribute->getName());
             continue;
         }
-        appendAttributeText(out, *attribute, lineWidth);
+        appendAttributeText(out, *attribute, lineWidth, asciiOnly);
     }
     return out;
 }

@@ -35,9 +35,12 @@ public:
 
     // The entry's record (DN line, attribute lines), without the empty line
     // that separates records. An attribute whose name isWritableName refuses
-    // is left out, and its name appended to skippedNames when given.
+    // is left out, and its name appended to skippedNames when given. With
+    // asciiOnly the DN and every value holding a byte outside printable
+    // ASCII (0x20 to 0x7E) are written in Base64 as well, for LDIF tools
+    // that take nothing else (RFC 2849's SAFE-STRING).
     static std::string entryRecord(const LDAPEntry& entry, int lineWidth,
-                                   std::vector<std::wstring>* skippedNames = nullptr);
+                                   std::vector<std::wstring>* skippedNames = nullptr, bool asciiOnly = false);
 
     // A name that can stand as an attribute description in a record: an
     // attribute type of letters, digits, hyphens and dots that starts with a
@@ -53,7 +56,7 @@ public:
     // "dn: " and the ISO-8859-1 text, or "dn:: " and the UTF-8 bytes in
     // Base64 when a character is above U+00FF or the plain line would not
     // read back as the DN (see mustBeBase64).
-    static std::string dnLine(const std::wstring& dn, int lineWidth);
+    static std::string dnLine(const std::wstring& dn, int lineWidth, bool asciiOnly = false);
 
     // One line per value ("" without values), each in the form that
     // mustBeBase64 picks.
@@ -76,6 +79,8 @@ public:
     static bool isVersionName(const std::wstring& name);
     // The byte rules above.
     static bool isSafePlainText(const char* bytes, std::size_t length);
+    // Every byte is printable ASCII (0x20 to 0x7E).
+    static bool isPrintableAscii(const char* bytes, std::size_t length);
     // Some line after the first of the folded value holds only spaces.
     static bool foldsToBlankLine(const char* value, std::size_t valueLength, std::size_t prefixLength,
                                  int lineWidth);
@@ -86,7 +91,8 @@ public:
 
 private:
     static bool isPlainValue(const LDAPAttributeValue& value, const std::string& utf8Name, int lineWidth);
-    static void appendAttributeText(std::string& out, const LDAPAttribute& attribute, int lineWidth);
+    static void appendAttributeText(std::string& out, const LDAPAttribute& attribute, int lineWidth,
+                                    bool asciiOnly = false);
     static void appendTextForm(std::string& out, const LDAPAttributeValue& value,
                                const std::string& utf8Name, int lineWidth);
     static void appendBase64Form(std::string& out, const LDAPAttributeValue& value,

@@ -2,15 +2,19 @@
 
 #include "faults/FaultGuard.h"
 #include "ldif/LDAPLdifFile.h"
+#include "ldif/LdifChangeRecord.h"
 #include "ldif/LdifExportReport.h"
 #include "ldif/LdifImportReport.h"
 #include "logging/Log.h"
 #include "logging/Trace.h"
 #include "model/DirectoryReader.h"
+#include "model/SubtreeCopy.h"
+#include "model/SubtreeDelete.h"
 #include "schema/LDAPSchema.h"
 #include "session/DistinguishedName.h"
 #include "session/LdapErrorReport.h"
 #include "session/LdapModList.h"
+#include "session/LdapResultCode.h"
 #include "session/LdapSearchMessage.h"
 #include "session/LdapSession.h"
 #include "utilities/MessageBox.h"
@@ -26,6 +30,7 @@
 #include <exception>
 #include <memory>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 namespace ldapmodel {
@@ -113,6 +118,39 @@ util::Log& log()
 {
     static gc_ptr<util::Log> instance = util::Log::getLog(L"ldapmodel");
     return *instance;
+}
+
+// The RDNs of dn in one form for comparing (DistinguishedName::rdnKey, ASCII
+// letter case ignored), leftmost first.
+std::vector<std::wstring> comparableRdns(const std::wstring& dn)
+{
+    std::vector<std::wstring> rdns = DistinguishedName::components(dn);
+    for (std::wstring& rdn : rdns) {
+        rdn = DistinguishedName::rdnKey(rdn);
+        for (wchar_t& c : rdn) {
+            if (c >= L'A' && c <= L'Z')
+                c = static_cast<wchar_t>(c + (L'a' - L'A'));
+        }
+    }
+    return rdns;
+}
+
+LdapModOperation modOperation(LdifChangeRecord::Operation operation)
+{
+    switch (operation) {
+    case LdifChangeRecord::Operation::Add:
+        return LdapModOperation::Add;
+    case LdifChangeRecord::Operation::Delete:
+        return LdapModOperation::Delete;
+    case LdifChangeRecord::Operation::Replace:
+        break;
+    }
+    return LdapModOperation::Replace;
+}
+
+std::wstring refusalText(int code)
+{
+    return L"LDAPError " + std::to_wstring(code) + L": " + ldapErrorText(code);
 }
 
 } // namespace
@@ -568,6 +606,7 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     job.messageId = messageId;
     job.sizeLimit = m_uSizeLimit;
     job.pauseMilliseconds = m_preferences.resultPauseMilliseconds;
+    job.asciiOnly = m_preferences.ldifAsciiOnly;
     launchWorker([this, job] { runSearchWorker(job); });
     return code;
 }
@@ -624,6 +663,7 @@ void Model::runSearchWorker(const WorkerJob& job)
     }
     // Export: a file of the worker's own, at the LDIF file's width.
     LDAPLdifFile file(job.fileName);
+    file.setAsciiOnly(job.asciiOnly);
     const bool exporting = job.kind == WorkerKind::Export;
 
     if (job.session != nullptr) {
@@ -734,6 +774,7 @@ int Model::exportLdif(const std::wstring& fileName, bool subtree)
         return -1;
     LDAPLdifFile file(fileName);
     file.setLineWidth(m_iLdifLineWidth);
+    file.setAsciiOnly(m_preferences.ldifAsciiOnly);
     const int result = subtree ? exportSubtreeNow(file, active->getDN()) : writeExportedEntry(file, *active);
     // Names left out of the records are told at the end.
     setLdifReport(LdifReport(L"Export to ldif file",
@@ -788,6 +829,7 @@ int Model::importLdif(const std::wstring& fileName)
     if (!claimBackground())
         return 0;
     setLdifReport(LdifReport());
+    m_iImportChanges.store(0);
     // The adds would connect on the worker; that happens here instead.
     bool ready = !fileName.empty() && ensureConnected();
     if (ready && isSpecialFile(fileName)) {
@@ -840,6 +882,7 @@ void Model::waitBackground()
     m_background.joinWorker();
     m_background.clearStopRequest();
     releaseRetiredObservers();
+    forgetChangedEntries();
     announceLostConnection();
 }
 
@@ -858,6 +901,7 @@ void Model::stopWorker()
     }
     m_background.clearStopRequest();
     releaseRetiredObservers();
+    forgetChangedEntries();
     announceLostConnection();
 }
 
@@ -1011,6 +1055,11 @@ int Model::renameEntry(const std::wstring& dn, const std::wstring& newRDN)
 
 int Model::removeEntry(const std::wstring& dn)
 {
+    return removeEntry(dn, true);
+}
+
+int Model::removeEntry(const std::wstring& dn, bool reportNotLeaf)
+{
     DIRLOOK_GUARD(L"Model");
     util::TraceScope trace(L"Model::removeEntry");
     return guardedStep(__LINE__, L"Cannot remove entry", [&] {
@@ -1022,7 +1071,8 @@ int Model::removeEntry(const std::wstring& dn)
         const std::wstring parentDN = parentOf(dn);
         int code = m_pSession->deleteEntry(dn);
         if (code != 0) {
-            reportLdapError(code, L"Remove Entry");
+            if (reportNotLeaf || code != resultcode::NotAllowedOnNonLeaf)
+                reportLdapError(code, L"Remove Entry");
             return code;
         }
         std::printf("%s entry deleted successfully.\n", util::toUtf8(dn).c_str());
@@ -1031,6 +1081,274 @@ int Model::removeEntry(const std::wstring& dn)
         withCachedEntry(parentDN, [&](LDAPEntry& parent) { parent.removeChild(dn); });
         return 0;
     });
+}
+
+// ---- restructuring ------------------------------------------------------------
+
+void Model::forgetSubtree(const std::wstring& dn)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_changesMutex);
+        m_changedDNs.push_back(dn);
+    }
+    forgetChangedEntries();
+}
+
+void Model::forgetChangedEntries()
+{
+    std::vector<std::wstring> changed;
+    {
+        std::lock_guard<std::mutex> lock(m_changesMutex);
+        changed.swap(m_changedDNs);
+    }
+    if (changed.empty())
+        return;
+    // Each cached DN is looked up by its own ancestors: the work grows with
+    // the cache, not with the cache times the entries changed.
+    std::unordered_set<std::wstring> gone;
+    for (const std::wstring& dn : changed)
+        gone.insert(DistinguishedName::join(comparableRdns(dn)));
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    for (auto it = m_cache.begin(); it != m_cache.end();) {
+        const std::vector<std::wstring> rdns = comparableRdns(it->first);
+        bool within = false;
+        std::wstring suffix;
+        for (auto rdn = rdns.rbegin(); rdn != rdns.rend() && !within; ++rdn) {
+            suffix = suffix.empty() ? *rdn : *rdn + L"," + suffix;
+            within = gone.count(suffix) != 0;
+        }
+        it = within ? m_cache.erase(it) : std::next(it);
+    }
+    for (const std::wstring& dn : changed) {
+        auto parent = m_cache.find(storedForm(parentOf(dn)));
+        if (parent != m_cache.end() && parent->second.getObject() != nullptr)
+            parent->second->removeChild(dn);
+    }
+}
+
+int Model::moveEntry(const std::wstring& dn, const std::wstring& newParentDN, std::wstring& newDN)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::moveEntry");
+    log().write(L"Model::moveEntry %s under %s", dn.c_str(), newParentDN.c_str());
+    newDN.clear();
+    if (!ensureConnected())
+        return -1;
+    const std::wstring rdn = DistinguishedName::rdn(dn);
+    if (rdn.empty())
+        return -1;
+    const int code = m_pSession->moveEntry(dn, rdn, newParentDN, true);
+    if (code != 0) {
+        reportLdapError(code, L"Move Entry");
+        return code;
+    }
+    newDN = newParentDN.empty() ? rdn : rdn + L"," + newParentDN;
+    const std::wstring active = getActiveEntryDN();
+    if (!active.empty() && DistinguishedName::isWithin(active, dn))
+        m_pActiveEntry = new LDAPEntry();
+    forgetSubtree(dn);
+    withCachedEntry(storedForm(newParentDN), [&newDN](LDAPEntry& parent) {
+        if (parent.isChildrenComplete())
+            parent.addChild(newDN);
+    });
+    return 0;
+}
+
+int Model::listChildren(const std::wstring& dn, unsigned int sizeLimit, std::vector<std::wstring>& children)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::listChildren");
+    if (!ensureConnected())
+        return -1;
+    std::vector<gc_ptr<LDAPEntry>> found;
+    const int code =
+        m_pSession->searchEntries(dn, LdapSession::SCOPE_ONELEVEL, kDefaultFilter, {L"1.1"}, true, sizeLimit, found);
+    for (const gc_ptr<LDAPEntry>& entry : found)
+        children.push_back(entry->getDN());
+    if (code != 0 && !(code == resultcode::SizeLimitExceeded && sizeLimit != 0))
+        reportLdapError(code, L"Read Children");
+    return code;
+}
+
+int Model::countSubtree(const std::wstring& dn, int& below)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::countSubtree");
+    below = 0;
+    if (!ensureConnected())
+        return -1;
+    const int code = SubtreeDelete::countBelow(*m_pSession, dn, below);
+    if (code != 0 && code != resultcode::SizeLimitExceeded)
+        reportLdapError(code, L"Count Entries");
+    return code;
+}
+
+bool Model::supportsSubtreeDelete()
+{
+    DIRLOOK_GUARD(L"Model");
+    if (!ensureConnected())
+        return false;
+    std::vector<gc_ptr<LDAPAttribute>> attributes;
+    if (m_pSession->readAttributes(L"", {L"supportedControl"}, 0, attributes) != 0)
+        return false;
+    for (const gc_ptr<LDAPAttribute>& attribute : attributes) {
+        for (const gc_ptr<LDAPAttributeValue>& value : attribute->getValues()) {
+            if (value.getObject() != nullptr && value->toString() == LdapSession::SUBTREE_DELETE_CONTROL)
+                return true;
+        }
+    }
+    return false;
+}
+
+int Model::removeSubtree(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::removeSubtree");
+    if (!ensureConnected())
+        return -1;
+    const int code = m_pSession->deleteSubtree(dn);
+    if (code != 0) {
+        reportLdapError(code, L"Remove Entry");
+        return code;
+    }
+    std::printf("%s entry deleted successfully.\n", util::toUtf8(dn).c_str());
+    std::fflush(stdout);
+    forgetSubtree(dn);
+    return 0;
+}
+
+int Model::startSubtreeWalk(const std::function<SubtreeOutcome(LdapSession&, const SubtreeHooks&)>& walk,
+                            bool forgetDone)
+{
+    if (!claimBackground())
+        return 0;
+    {
+        std::lock_guard<std::mutex> lock(m_changesMutex);
+        m_subtreeOutcome = SubtreeOutcome();
+    }
+    if (!ensureConnected()) {
+        std::lock_guard<std::mutex> lock(m_changesMutex);
+        m_subtreeOutcome.end = SubtreeOutcome::End::Failed;
+        m_subtreeOutcome.code = -1;
+        launchWorker([] {});
+        return -1;
+    }
+    LdapSession* session = m_pSession.get();
+    const int pause = m_preferences.resultPauseMilliseconds;
+    launchWorker([this, session, pause, walk, forgetDone] {
+        m_background.resetProgressCount();
+        SubtreeHooks hooks;
+        hooks.stopRequested = [this] { return m_background.isStopRequested(); };
+        hooks.done = [this, forgetDone](const std::wstring& dn) {
+            if (forgetDone) {
+                std::lock_guard<std::mutex> lock(m_changesMutex);
+                m_changedDNs.push_back(dn);
+            }
+            m_background.setCurrentDN(dn);
+            m_background.incrementProgressCount();
+            progressStep();
+        };
+        hooks.pauseMilliseconds = pause;
+        SubtreeOutcome outcome = walk(*session, hooks);
+        std::lock_guard<std::mutex> lock(m_changesMutex);
+        m_subtreeOutcome = std::move(outcome);
+    });
+    return 0;
+}
+
+int Model::deleteSubtree(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::deleteSubtree");
+    log().write(L"Model::deleteSubtree %s", dn.c_str());
+    return startSubtreeWalk(
+        [dn](LdapSession& session, const SubtreeHooks& hooks) { return SubtreeDelete(session, dn, hooks).run(); },
+        true);
+}
+
+int Model::copySubtree(const std::wstring& sourceDN, const std::wstring& parentDN)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::copySubtree");
+    log().write(L"Model::copySubtree %s under %s", sourceDN.c_str(), parentDN.c_str());
+    return startSubtreeWalk(
+        [sourceDN, parentDN](LdapSession& session, const SubtreeHooks& hooks) {
+            return SubtreeCopy(session, sourceDN, parentDN, true, hooks).run();
+        },
+        false);
+}
+
+int Model::copyEntry(const std::wstring& sourceDN, const std::wstring& parentDN, std::wstring& newDN)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::copyEntry");
+    newDN.clear();
+    if (!ensureConnected())
+        return -1;
+    const SubtreeOutcome outcome = SubtreeCopy(*m_pSession, sourceDN, parentDN, false, SubtreeHooks()).run();
+    if (outcome.end == SubtreeOutcome::End::Failed) {
+        setLastDiagnostic(outcome.code, outcome.diagnostic);
+        reportLdapError(outcome.code, L"Paste Entry");
+        return outcome.code;
+    }
+    newDN = SubtreeCopy::copyDN(sourceDN, parentDN);
+    return 0;
+}
+
+SubtreeOutcome Model::takeSubtreeOutcome()
+{
+    std::lock_guard<std::mutex> lock(m_changesMutex);
+    SubtreeOutcome outcome = std::move(m_subtreeOutcome);
+    m_subtreeOutcome = SubtreeOutcome();
+    return outcome;
+}
+
+int Model::applyLdifChange(const LdifChangeRecord& change)
+{
+    DIRLOOK_GUARD(L"Model");
+    util::TraceScope trace(L"Model::applyLdifChange");
+    if (change.getType() == LdifChangeRecord::Type::Add)
+        return syn_addEntry(change.getEntry()) == 0 ? 0 : getLastAddResult();
+    setLastAddResult(-1, L"");
+    if (!ensureConnected()) {
+        const int code = isConnectionLost() ? m_pSession->getLostCode() : m_iLastConnectResult.load();
+        if (code > 0)
+            setLastAddResult(code, refusalText(code));
+        return -1;
+    }
+    int code = -1;
+    switch (change.getType()) {
+    case LdifChangeRecord::Type::Delete:
+        code = m_pSession->deleteEntry(change.getDN());
+        break;
+    case LdifChangeRecord::Type::Modify: {
+        LdapModList modifications;
+        for (const LdifChangeRecord::Modification& modification : change.getModifications()) {
+            if (modifications.addRecord(modOperation(modification.operation), modification.attribute,
+                                        modification.values) != 0)
+                return -1;
+        }
+        code = m_pSession->modifyEntry(change.getDN(), modifications);
+        break;
+    }
+    case LdifChangeRecord::Type::ModDn:
+        code = m_pSession->moveEntry(change.getDN(), change.getNewRdn(),
+                                     change.hasNewSuperior() ? std::optional<std::wstring>(change.getNewSuperior())
+                                                             : std::nullopt,
+                                     change.getDeleteOldRdn());
+        break;
+    case LdifChangeRecord::Type::Add:
+        break;
+    }
+    if (code != 0) {
+        setLastAddResult(code, code > 0 ? refusalText(code) : std::wstring());
+        return code;
+    }
+    setLastAddResult(0, L"");
+    m_iImportChanges.fetch_add(1);
+    std::lock_guard<std::mutex> lock(m_changesMutex);
+    m_changedDNs.push_back(change.getDN());
+    return 0;
 }
 
 } // namespace ldapmodel

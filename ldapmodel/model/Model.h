@@ -5,6 +5,7 @@
 #include "model/BackgroundState.h"
 #include "model/ModelObservable.h"
 #include "model/Preferences.h"
+#include "model/SubtreeOutcome.h"
 #include "records/LDAPAttributeValue.h"
 #include "records/LDAPEntry.h"
 
@@ -19,6 +20,7 @@
 namespace ldapmodel {
 
 class DirectoryReader;
+class LdifChangeRecord;
 class LDAPLdifFile;
 class LDAPSchema;
 class LdapSession;
@@ -234,8 +236,62 @@ public:
     // newRDN is "type=value"; the entry stays under its parent and loses the
     // old RDN value. The LDAP code.
     int renameEntry(const std::wstring& dn, const std::wstring& newRDN);
-    // Deletes the one entry (no subtree). The LDAP code.
+    // Deletes the one entry (no subtree). The LDAP code. Without
+    // reportNotLeaf a refusal with 66 (the entry has children) is not
+    // reported: the caller offers the subtree delete instead.
     int removeEntry(const std::wstring& dn);
+    int removeEntry(const std::wstring& dn, bool reportNotLeaf);
+
+    // ---- restructuring -------------------------------------------------------
+    // Moves dn under newParentDN with one rename request that keeps the
+    // RDN; newDN gets the new DN. The LDAP code (reported as "Move Entry"),
+    // -1 when not connected. After a success the cache forgets dn and what
+    // is cached below it, and the active entry is dropped (without notice)
+    // when it was dn or below it: the caller makes the moved entry active.
+    int moveEntry(const std::wstring& dn, const std::wstring& newParentDN, std::wstring& newDN);
+    // The DNs of dn's children, names only, at most sizeLimit of them (0:
+    // as many as the server sends). The search code (reported as "Read
+    // Children", a size limit only when sizeLimit is 0), -1 when not
+    // connected.
+    int listChildren(const std::wstring& dn, unsigned int sizeLimit, std::vector<std::wstring>& children);
+    // Counts the entries below dn: 0, or 4 when the server sent only part
+    // of them (below counts those); another code is reported ("Count
+    // Entries"); -1 when not connected.
+    int countSubtree(const std::wstring& dn, int& below);
+    // The root DSE lists the subtree delete control.
+    bool supportsSubtreeDelete();
+    // Deletes dn and everything below it in one request with the subtree
+    // delete control. The LDAP code (reported as "Remove Entry"); after a
+    // success the cache forgets the subtree.
+    int removeSubtree(const std::wstring& dn);
+    // Background: deletes dn and everything below it, leaves first
+    // (SubtreeDelete); a stop request ends it before the next delete.
+    // 0 when it started (or another operation was running and is asked to
+    // stop), -1 without a connection (the worker still ends with finished).
+    // The outcome: takeSubtreeOutcome.
+    int deleteSubtree(const std::wstring& dn);
+    // Copies sourceDN (user attributes) under parentDN, keeping its RDN;
+    // newDN gets the copy's DN. The LDAP code (reported as "Paste Entry",
+    // with the server's message), -1 when not connected.
+    int copyEntry(const std::wstring& sourceDN, const std::wstring& parentDN, std::wstring& newDN);
+    // Background: copies sourceDN with its subtree under parentDN
+    // (SubtreeCopy); started and stopped as deleteSubtree.
+    int copySubtree(const std::wstring& sourceDN, const std::wstring& parentDN);
+    // The outcome of the last deleteSubtree or copySubtree once its worker
+    // has ended; the cache forgets the entries deleted.
+    SubtreeOutcome takeSubtreeOutcome();
+    // Forgets dn and every cached entry below it, and drops dn from its
+    // cached parent's child list.
+    void forgetSubtree(const std::wstring& dn);
+
+    // One change record of an import, on the import's worker: add, delete,
+    // modify, or a rename with an optional new parent. 0, the LDAP code, or
+    // -1 when nothing was sent; like syn_addEntry it sets the last add
+    // result and error (getLastAddResult, getLastAddError). The cache
+    // forgets the entries changed once the worker has been joined.
+    int applyLdifChange(const LdifChangeRecord& change);
+    // Changes the last import applied (change records other than add).
+    int getImportChangeCount() const { return m_iImportChanges.load(); }
 
 private:
     Model();
@@ -252,6 +308,7 @@ private:
         int messageId = 0;
         unsigned int sizeLimit = 0;
         int pauseMilliseconds = 0;
+        bool asciiOnly = false;  // Export: LDAPLdifFile::setAsciiOnly
     };
 
     // Startup values of everything but host, port, bind DN, password, base
@@ -304,6 +361,13 @@ private:
     void ensureCachedOnWorker(LdapSession& session, const std::wstring& dn, unsigned int sizeLimit);
     // Asks a worker to stop, joins it and drops retired observers.
     void stopWorker();
+    // After a worker has been joined: the cache forgets what it changed.
+    void forgetChangedEntries();
+    // Starts walk as the background operation; its outcome is kept for
+    // takeSubtreeOutcome.
+    // forgetDone: the cache forgets each entry the walk handled (deletes).
+    int startSubtreeWalk(const std::function<SubtreeOutcome(LdapSession&, const SubtreeHooks&)>& walk,
+                         bool forgetDone);
     // The session's lost handler: any thread.
     void onConnectionLost(int code);
     // Tells the observer about a lost connection not told yet; nothing on
@@ -345,6 +409,11 @@ private:
     std::wstring m_strLastAddError;
     mutable std::mutex m_ldifReportMutex;  // guards m_ldifReport, set by the LDIF workers
     LdifReport m_ldifReport;
+    // Set by the workers, taken on the user-interface thread after the join.
+    std::mutex m_changesMutex;  // guards the two below
+    SubtreeOutcome m_subtreeOutcome;
+    std::vector<std::wstring> m_changedDNs;  // entries (with their subtrees) the cache must forget
+    std::atomic<int> m_iImportChanges{0};
 };
 
 } // namespace ldapmodel

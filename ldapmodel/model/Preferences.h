@@ -12,6 +12,10 @@ struct Preferences {
     // Pause after each message of a background search and each imported
     // entry; 0 for none.
     int resultPauseMilliseconds = 10;
+
+    // LDIF exports write every DN and value holding a byte outside
+    // printable ASCII in Base64, as other LDIF tools expect.
+    bool ldifAsciiOnly = false;
 };
 
 } // namespace ldapmodel

@@ -4,6 +4,7 @@
 
 #include <ldap.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace ldapmodel {
@@ -143,6 +144,54 @@ std::wstring DistinguishedName::rdnKey(const std::wstring& rdn)
     std::wstring key = util::fromUtf8(rendered);
     ldap_memfree(rendered);
     return key;
+}
+
+namespace {
+
+bool sameRdn(const std::wstring& left, const std::wstring& right)
+{
+    std::wstring a = DistinguishedName::rdnKey(left);
+    std::wstring b = DistinguishedName::rdnKey(right);
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        wchar_t x = a[i];
+        wchar_t y = b[i];
+        if (x >= L'A' && x <= L'Z')
+            x = static_cast<wchar_t>(x + (L'a' - L'A'));
+        if (y >= L'A' && y <= L'Z')
+            y = static_cast<wchar_t>(y + (L'a' - L'A'));
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool DistinguishedName::isWithin(const std::wstring& dn, const std::wstring& base)
+{
+    const std::vector<std::wstring> inner = components(dn);
+    const std::vector<std::wstring> outer = components(base);
+    if (outer.size() > inner.size())
+        return false;
+    const std::size_t offset = inner.size() - outer.size();
+    for (std::size_t i = 0; i < outer.size(); ++i) {
+        if (!sameRdn(inner[offset + i], outer[i]))
+            return false;
+    }
+    return true;
+}
+
+std::wstring DistinguishedName::rebased(const std::wstring& dn, const std::wstring& oldBase,
+                                        const std::wstring& newBase)
+{
+    std::vector<std::wstring> pieces = components(dn);
+    const std::size_t below = pieces.size() - std::min(pieces.size(), components(oldBase).size());
+    pieces.resize(below);
+    for (const std::wstring& piece : components(newBase))
+        pieces.push_back(piece);
+    return join(pieces);
 }
 
 std::wstring DistinguishedName::join(const std::vector<std::wstring>& rdns)

@@ -33,6 +33,13 @@ public:
     // comparing RDNs; letter case is left to the caller. The trimmed text
     // when it is no single RDN.
     static std::wstring rdnKey(const std::wstring& rdn);
+
+    // dn is base or an entry below it: its last RDNs are base's, compared
+    // by rdnKey with ASCII letter case ignored. An empty base holds every DN.
+    static bool isWithin(const std::wstring& dn, const std::wstring& base);
+    // dn, which isWithin oldBase, with oldBase's RDNs replaced by newBase's.
+    static std::wstring rebased(const std::wstring& dn, const std::wstring& oldBase,
+                                const std::wstring& newBase);
 };
 
 } // namespace ldapmodel

@@ -78,4 +78,9 @@ void setLastDiagnostic(int code, const std::wstring& message)
     lastDiagnostic.message = message;
 }
 
+std::wstring lastDiagnosticFor(int code)
+{
+    return lastDiagnostic.code == code ? lastDiagnostic.message : std::wstring();
+}
+
 } // namespace ldapmodel

@@ -29,5 +29,8 @@ void reportLdapError(int code, const std::wstring& context);
 // took on this thread and the server's diagnostic message with it (empty
 // when none came).
 void setLastDiagnostic(int code, const std::wstring& message);
+// The server's diagnostic message kept on this thread when its code is
+// code; empty otherwise. A worker hands it to the thread that reports.
+std::wstring lastDiagnosticFor(int code);
 
 } // namespace ldapmodel

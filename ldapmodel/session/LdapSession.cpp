@@ -622,19 +622,45 @@ int LdapSession::deleteEntry(const std::wstring& dn)
     }, result);
 }
 
-int LdapSession::renameEntry(const std::wstring& dn, const std::wstring& newRdn, bool deleteOldRdn)
+int LdapSession::deleteSubtree(const std::wstring& dn)
 {
     DIRLOOK_GUARD(L"LdapSession");
-    util::TraceScope trace(L"LdapSession::renameEntry");
+    util::TraceScope trace(L"LdapSession::deleteSubtree");
+    CallScope call(*this);
+    if (usableHandle() == nullptr)
+        return -1;
+    LDAPControl control{};
+    control.ldctl_oid = const_cast<char*>(LDAP_CONTROL_X_TREE_DELETE);
+    control.ldctl_iscritical = 1;
+    LDAPControl* controls[] = {&control, nullptr};
+    const std::string target = util::toUtf8(dn);
+    LdapMessage result;
+    return request(L"Deleting " + dn + L" and everything below it...", [&](LDAP* handle, int* messageId) {
+        return ldap_delete_ext(handle, target.c_str(), controls, nullptr, messageId);
+    }, result);
+}
+
+int LdapSession::renameEntry(const std::wstring& dn, const std::wstring& newRdn, bool deleteOldRdn)
+{
+    return moveEntry(dn, newRdn, std::nullopt, deleteOldRdn);
+}
+
+int LdapSession::moveEntry(const std::wstring& dn, const std::wstring& newRdn,
+                           const std::optional<std::wstring>& newSuperior, bool deleteOldRdn)
+{
+    DIRLOOK_GUARD(L"LdapSession");
+    util::TraceScope trace(L"LdapSession::moveEntry");
     CallScope call(*this);
     if (usableHandle() == nullptr)
         return -1;
     const std::string target = util::toUtf8(dn);
     const std::string rdn = util::toUtf8(newRdn);
+    const std::string superior = newSuperior ? util::toUtf8(*newSuperior) : std::string();
     LdapMessage result;
-    return request(L"Renaming " + dn + L"...", [&](LDAP* handle, int* messageId) {
-        return ldap_rename(handle, target.c_str(), rdn.c_str(), nullptr, deleteOldRdn ? 1 : 0, nullptr, nullptr,
-                           messageId);
+    const std::wstring what = newSuperior ? L"Moving " + dn + L"..." : L"Renaming " + dn + L"...";
+    return request(what, [&](LDAP* handle, int* messageId) {
+        return ldap_rename(handle, target.c_str(), rdn.c_str(), newSuperior ? superior.c_str() : nullptr,
+                           deleteOldRdn ? 1 : 0, nullptr, nullptr, messageId);
     }, result);
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ public:
     static constexpr int MESSAGE_SEARCH_ENTRY = 0x64;
     static constexpr int MESSAGE_SEARCH_RESULT = 0x65;
     static constexpr int WAIT_FOREVER = -1;
+    // The subtree delete control a server lists in its root DSE.
+    static constexpr const wchar_t* SUBTREE_DELETE_CONTROL = L"1.2.840.113556.1.4.805";
     // How long one slice of a synchronous wait lasts at most.
     static constexpr int WAIT_SLICE_MILLISECONDS = 50;
 
@@ -149,8 +152,15 @@ public:
     int addEntry(const std::wstring& dn, LdapModList& modifications);
     int modifyEntry(const std::wstring& dn, LdapModList& modifications);
     int deleteEntry(const std::wstring& dn);
+    // With the subtree delete control (critical): the entry and everything
+    // below it in one request, on a server that lists the control.
+    int deleteSubtree(const std::wstring& dn);
     // Keeps the entry under its parent.
     int renameEntry(const std::wstring& dn, const std::wstring& newRdn, bool deleteOldRdn = true);
+    // One rename request that may also name a new parent (newSuperior);
+    // without one the entry stays under its parent.
+    int moveEntry(const std::wstring& dn, const std::wstring& newRdn,
+                  const std::optional<std::wstring>& newSuperior, bool deleteOldRdn);
 
     // The authorisation identity of the bind ("" when anonymous).
     int whoAmI(std::wstring& authzId);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace dirtest {
 
@@ -162,6 +163,34 @@ void FakeDirectory::setDropAfterEntries(int count)
     m_iDropAfterEntries = count;
 }
 
+std::vector<std::pair<std::string, bool>> FakeDirectory::deletes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_deletes;
+}
+
+bool FakeDirectory::hasEntry(const std::string& dn) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_entries.count(dn) != 0;
+}
+
+std::string FakeDirectory::deleteReply(int id, const std::string& dn, bool subtree)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_deletes.emplace_back(dn, subtree);
+    if (m_entries.count(dn) == 0)
+        return message(id, result(0x6B, 32));
+    int below = 0;
+    for (const auto& entry : m_entries)
+        below += entry.first != dn && atOrBelow(entry.first, dn) ? 1 : 0;
+    if (below > 0 && !subtree)
+        return message(id, result(0x6B, 66));
+    for (auto it = m_entries.begin(); it != m_entries.end();)
+        it = atOrBelow(it->first, dn) ? m_entries.erase(it) : std::next(it);
+    return message(id, result(0x6B, 0));
+}
+
 void FakeDirectory::run()
 {
     while (!m_stop) {
@@ -239,6 +268,16 @@ void FakeDirectory::serve(int fd)
             if (header(contents, pos, fieldTag, fieldLength) && fieldTag == 0x0A && fieldLength == 1)
                 scope = static_cast<unsigned char>(contents[pos]);
             reply = searchReply(id, base, scope, drop);
+        } else if (tag == 0x4A) {
+            const std::string dn = contents.substr(pos, length);
+            pos += length;
+            // Controls: [0] { SEQUENCE { OID, criticality?, value? } ... }
+            bool subtree = false;
+            unsigned char controlsTag = 0;
+            std::size_t controlsLength = 0;
+            if (header(contents, pos, controlsTag, controlsLength) && controlsTag == 0xA0)
+                subtree = contents.find("1.2.840.113556.1.4.805", pos) != std::string::npos;
+            reply = deleteReply(id, dn, subtree);
         } else if (tag == 0x42) {
             return;
         } else {

@@ -2,6 +2,7 @@
 
 #include "services/PreferenceStore.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -21,6 +22,12 @@ CDialogPreferences::CDialogPreferences(QWidget* parent) : QDialog(parent)
         spin->setRange(field.minimum, field.maximum);
         rows->addRow(field.label, spin);
         m_fields.push_back(spin);
+    }
+    for (const ui::PreferenceStore::Switch& field : ui::PreferenceStore::switches()) {
+        auto* check = new QCheckBox(field.label, this);
+        check->setObjectName(field.key);
+        rows->addRow(check);
+        m_switches.push_back(check);
     }
     m_pOkButton = new QPushButton(QStringLiteral("OK"), this);
     m_pOkButton->setDefault(true);
@@ -45,6 +52,9 @@ void CDialogPreferences::setPreferences(const ldapmodel::Preferences& preference
     const auto& fields = ui::PreferenceStore::fields();
     for (std::size_t i = 0; i < fields.size(); ++i)
         m_fields[i]->setValue(preferences.*fields[i].member);
+    const auto& switches = ui::PreferenceStore::switches();
+    for (std::size_t i = 0; i < switches.size(); ++i)
+        m_switches[i]->setChecked(preferences.*switches[i].member);
 }
 
 ldapmodel::Preferences CDialogPreferences::getPreferences() const
@@ -53,5 +63,8 @@ ldapmodel::Preferences CDialogPreferences::getPreferences() const
     const auto& fields = ui::PreferenceStore::fields();
     for (std::size_t i = 0; i < fields.size(); ++i)
         preferences.*fields[i].member = m_fields[i]->value();
+    const auto& switches = ui::PreferenceStore::switches();
+    for (std::size_t i = 0; i < switches.size(); ++i)
+        preferences.*switches[i].member = m_switches[i]->isChecked();
     return preferences;
 }

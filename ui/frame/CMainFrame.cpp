@@ -10,6 +10,7 @@
 #include "dialogs/CDialogMaxNoRecords.h"
 #include "dialogs/CDialogModifyEntry.h"
 #include "dialogs/CDialogModifyValue.h"
+#include "dialogs/CDialogMoveEntry.h"
 #include "dialogs/CDialogPreferences.h"
 #include "dialogs/CDialogRenameEntry.h"
 #include "dialogs/CDialogSchema.h"
@@ -19,13 +20,16 @@
 #include "frame/CHelpWindow.h"
 #include "frame/CProgressBar.h"
 #include "frame/WindowPlacement.h"
+#include "ldif/LdifRecordWriter.h"
 #include "logging/Log.h"
 #include "logging/Trace.h"
+#include "model/SubtreeCopy.h"
 #include "profiles/Directories.h"
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
 #include "services/CommandIcons.h"
 #include "session/DistinguishedName.h"
+#include "session/LdapErrorReport.h"
 #include "session/LdapResultCode.h"
 #include "services/DialogService.h"
 #include "services/PreferenceStore.h"
@@ -39,6 +43,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
@@ -264,6 +269,24 @@ void CMainFrame::createActions()
     addCommand("OnViewPreferences", "&Preferences...", none,
                "Time-outs and the pause between background results", "Preferences", QIcon(),
                &CMainFrame::OnViewPreferences);
+    addCommand("OnEntryMove", "Mo&ve...", QKeySequence("Ctrl+Shift+M"), "Move the entry under another parent",
+               "Move entry", QIcon(), &CMainFrame::OnEntryMove);
+    addCommand("OnEntryCopy", "&Copy", QKeySequence("Ctrl+Shift+C"),
+               "Copy the entry, to paste a copy of it under another entry", "Copy entry", QIcon(),
+               &CMainFrame::OnEntryCopy);
+    addCommand("OnEntryPaste", "&Paste", QKeySequence("Ctrl+Shift+V"),
+               "Paste a copy of the copied entry under this entry", "Paste entry", QIcon(),
+               &CMainFrame::OnEntryPaste);
+    // Ctrl+C belongs to the views: the tree copies the DN, the record view
+    // the value.
+    addCommand("OnCopyDN", "Copy D&N", none, "Copy the DN of the entry to the clipboard", "Copy DN", QIcon(),
+               &CMainFrame::OnCopyDN);
+    addCommand("OnCopyRDN", "Copy RDN", none, "Copy the RDN of the entry to the clipboard", "Copy RDN", QIcon(),
+               &CMainFrame::OnCopyRDN);
+    addCommand("OnCopyEntryLdif", "Copy Entry as &LDIF", none, "Copy the entry to the clipboard as LDIF",
+               "Copy entry as LDIF", QIcon(), &CMainFrame::OnCopyEntryLdif);
+    addCommand("OnCopyValue", "&Copy Value", none, "Copy the selected value to the clipboard", "Copy value",
+               QIcon(), &CMainFrame::OnCopyValue);
     // The View menu's own refresh items: same handlers; their keys belong to
     // the Entry menu's items (one key, one action) and are only shown here.
     addCommand("OnViewEntryRefresh", "Refresh &Entrry\tF5", none,
@@ -304,6 +327,14 @@ void CMainFrame::createMenus()
     add(entry, "OnSearchProperties");
     add(entry, "OnEntryRefresh");
     add(entry, "OnTreeRefresh");
+    entry->addSeparator();
+    add(entry, "OnEntryMove");
+    add(entry, "OnEntryCopy");
+    add(entry, "OnEntryPaste");
+    entry->addSeparator();
+    add(entry, "OnCopyDN");
+    add(entry, "OnCopyRDN");
+    add(entry, "OnCopyEntryLdif");
 
     QMenu* attribute = bar->addMenu(QStringLiteral("A&ttribute"));
     add(attribute, "OnAttributeAdd");
@@ -319,6 +350,8 @@ void CMainFrame::createMenus()
     add(value, "OnValueViewCertificate");
     add(value, "OnValueSetPassword");
     add(value, "OnValueCheckPassword");
+    value->addSeparator();
+    add(value, "OnCopyValue");
 
     QMenu* ldif = bar->addMenu(QStringLiteral("Ld&if"));
     add(ldif, "OnLdifImport");
@@ -728,6 +761,14 @@ int CMainFrame::OnLdifImport()
         model.waitBackground();
         // One summary for all the records refused.
         showLdifReport();
+        // Change records may have changed or removed the entry shown.
+        const std::wstring active = model.getActiveEntryDN();
+        if (model.getImportChangeCount() > 0 && !active.empty()) {
+            if (model.entryExists(active))
+                model.refreshActiveEntry(true);
+            else
+                model.clearActiveEntry();
+        }
         // The tree is left alone: imported entries show when their parent
         // node is opened or refreshed.
         result = model.getLdifResult() < 0 ? -1 : 0;
@@ -910,21 +951,103 @@ int CMainFrame::OnEntryDelete()
         returnFocusToTree();
         return -1;
     }
-    const int result = m_pModel->removeEntry(dn);
+    const int result = m_pModel->removeEntry(dn, false);
+    // Not a leaf: the entry may go with everything below it.
+    if (result == ldapmodel::resultcode::NotAllowedOnNonLeaf) {
+        const int subtree = deleteSubtreeOf(dn);
+        returnFocusToTree();
+        return subtree;
+    }
     const bool gone = result == ldapmodel::resultcode::Success || result == ldapmodel::resultcode::NoSuchObject;
     if (gone) {
         if (result == ldapmodel::resultcode::NoSuchObject)
             m_pModel->forgetEntry(dn);
-        if (m_pTreeView->deleteNode(dn) == 0)
-            m_pTreeView->selectParent();
-        // The views follow the tree to the parent instead of showing an
-        // entry that no longer exists.
-        const std::wstring parentDN = parentDNOf(dn);
-        if (!parentDN.empty())
-            m_pModel->setActiveEntry(parentDN);
+        followToParent(dn);
     }
     returnFocusToTree();
     return gone ? 0 : -1;
+}
+
+void CMainFrame::followToParent(const std::wstring& dn)
+{
+    if (m_pTreeView->deleteNode(dn) == 0)
+        m_pTreeView->selectParent();
+    // The views follow the tree to the parent instead of showing an
+    // entry that no longer exists.
+    const std::wstring parentDN = parentDNOf(dn);
+    if (!parentDN.empty())
+        m_pModel->setActiveEntry(parentDN);
+}
+
+std::wstring CMainFrame::formatSubtreeDeleteQuestion(const std::wstring& dn, int below, bool complete)
+{
+    const std::wstring count = std::to_wstring(below) + (below == 1 ? L" entry" : L" entries");
+    return L"Delete " + dn + (complete ? L" and its " : L" and at least ") + count +
+           L" below it? This cannot be undone.";
+}
+
+namespace {
+
+// "LDAPError 50: Insufficient access" and the server's message below it.
+std::wstring failureText(const ldapmodel::SubtreeOutcome& outcome)
+{
+    if (outcome.code <= 0)
+        return L"The connection to the server is lost.";
+    std::wstring text = L"LDAPError " + std::to_wstring(outcome.code) + L": " + ldapmodel::ldapErrorText(outcome.code);
+    if (!outcome.diagnostic.empty())
+        text += L"\n" + outcome.diagnostic;
+    return text;
+}
+
+std::wstring entriesOf(const ldapmodel::SubtreeOutcome& outcome)
+{
+    return std::to_wstring(outcome.done.size()) + L" of " + std::to_wstring(outcome.total) +
+           (outcome.total == 1 ? L" entry" : L" entries");
+}
+
+} // namespace
+
+int CMainFrame::deleteSubtreeOf(const std::wstring& dn)
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::deleteSubtreeOf");
+    int below = 0;
+    const int counted = m_pModel->countSubtree(dn, below);
+    if (counted != ldapmodel::resultcode::Success && counted != ldapmodel::resultcode::SizeLimitExceeded)
+        return -1;
+    if (util::messageBox(L"Warning", formatSubtreeDeleteQuestion(dn, below, counted == ldapmodel::resultcode::Success),
+                         util::BoxIcon::Warning, util::BoxButtons::YesNo, util::BoxAnswer::No)
+        != util::BoxAnswer::Yes)
+        return -1;
+    if (m_pModel->supportsSubtreeDelete()) {
+        if (m_pModel->removeSubtree(dn) != 0)
+            return -1;
+        followToParent(dn);
+        return 0;
+    }
+    ldapmodel::Model& model = *m_pModel;
+    CProgressBar::runModal(this, model, [&model, &dn]() { return model.deleteSubtree(dn); }, true);
+    model.waitBackground();
+    const ldapmodel::SubtreeOutcome outcome = model.takeSubtreeOutcome();
+    // The tree shows what remains: the node of every entry deleted goes.
+    bool rootGone = false;
+    for (const std::wstring& deleted : outcome.done) {
+        if (ldapmodel::DistinguishedName::isWithin(dn, deleted))
+            rootGone = true;
+        else
+            m_pTreeView->deleteNode(deleted);
+    }
+    if (rootGone)
+        followToParent(dn);
+    if (outcome.end == ldapmodel::SubtreeOutcome::End::Complete)
+        return 0;
+    const std::wstring what = outcome.end == ldapmodel::SubtreeOutcome::End::Stopped
+                                  ? L"Deleting " + dn + L" was stopped."
+                                  : L"Deleting " + dn + L" stopped at\n" + outcome.failedDN + L"\n" + failureText(outcome);
+    util::messageBox(L"Delete Subtree",
+                     what + L"\n" + entriesOf(outcome) + L" were deleted; the others are still there.",
+                     util::BoxIcon::Warning, util::BoxButtons::Ok);
+    return -1;
 }
 
 int CMainFrame::OnSearchProperties()
@@ -1344,5 +1467,207 @@ int CMainFrame::OnSetTreeWindowFocus()
 {
     if (m_pTreeView != nullptr)
         m_pTreeView->setFocus();
+    return 0;
+}
+
+// ---- restructuring and the clipboard ----------------------------------------------
+
+int CMainFrame::moveEntryTo(const std::wstring& dn, const std::wstring& newParentDN)
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::moveEntryTo");
+    std::wstring newDN;
+    // A refusal is reported by the model and leaves everything as it was.
+    if (m_pModel->moveEntry(dn, newParentDN, newDN) != 0) {
+        returnFocusToTree();
+        return -1;
+    }
+    m_pTreeView->moveNode(dn, newParentDN, newDN);
+    returnFocusToTree();
+    return 0;
+}
+
+int CMainFrame::OnEntryMove()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnEntryMove");
+    if (checkConnection() != 0)
+        return -1;
+    const std::wstring dn = m_pModel->getActiveEntryDN();
+    if (dn.empty())
+        return -1;
+    const std::wstring parentDN = parentDNOf(dn);
+    CDialogMoveEntry dialog(this);
+    dialog.setEntry(dn, parentDN);
+    // The picker starts at the connection's base, else at the tree's top.
+    std::vector<std::wstring> roots;
+    if (!m_pModel->getBaseDN().empty()) {
+        roots.push_back(m_pModel->getBaseDN());
+    } else {
+        for (int row = 0; row < m_pTreeView->topLevelItemCount(); ++row)
+            roots.push_back(m_pTreeView->getDN(m_pTreeView->topLevelItem(row)));
+    }
+    ldapmodel::Model& model = *m_pModel;
+    dialog.setRoots(roots, [&model](const std::wstring& parent) {
+        std::vector<std::wstring> children;
+        model.listChildren(parent, model.getSizeLimit(), children);
+        return children;
+    });
+    if (ui::dialogs().exec(dialog) != QDialog::Accepted) {
+        returnFocusToTree();
+        return -1;
+    }
+    const std::wstring newParentDN = dialog.getNewParentDN();
+    // Where it already is: nothing to do.
+    if (ldapmodel::DistinguishedName::isWithin(newParentDN, parentDN) &&
+        ldapmodel::DistinguishedName::isWithin(parentDN, newParentDN)) {
+        returnFocusToTree();
+        return 0;
+    }
+    return moveEntryTo(dn, newParentDN);
+}
+
+int CMainFrame::OnEntryCopy()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (checkConnection() != 0)
+        return -1;
+    const std::wstring dn = m_pModel->getActiveEntryDN();
+    if (dn.empty())
+        return -1;
+    m_strCopiedDN = dn;
+    statusBar()->showMessage(QStringLiteral("Copied ") + wide(dn) +
+                                 QStringLiteral("; Entry > Paste puts a copy under the selected entry"),
+                             8000);
+    return 0;
+}
+
+int CMainFrame::OnEntryPaste()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    util::TraceScope trace(L"CMainFrame::OnEntryPaste");
+    if (checkConnection() != 0)
+        return -1;
+    const std::wstring parentDN = m_pModel->getActiveEntryDN();
+    if (parentDN.empty())
+        return -1;
+    const std::wstring source = m_strCopiedDN;
+    if (source.empty()) {
+        util::messageBox(L"Paste", L"Nothing to paste: copy an entry first (Entry > Copy).",
+                         util::BoxIcon::Information, util::BoxButtons::Ok);
+        returnFocusToTree();
+        return -1;
+    }
+    // One child tells whether there is a subtree to ask about.
+    std::vector<std::wstring> children;
+    const int listed = m_pModel->listChildren(source, 1, children);
+    if (listed != ldapmodel::resultcode::Success && listed != ldapmodel::resultcode::SizeLimitExceeded) {
+        returnFocusToTree();
+        return -1;
+    }
+    bool subtree = false;
+    if (!children.empty()) {
+        const util::BoxAnswer answer =
+            util::messageBox(L"Paste",
+                             L"Paste a copy of\n" + source + L"\nunder\n" + parentDN +
+                                 L"\n\nCopy the entries below it too?",
+                             util::BoxIcon::Question, util::BoxButtons::YesNoCancel, util::BoxAnswer::No);
+        if (answer == util::BoxAnswer::Cancel) {
+            returnFocusToTree();
+            return -1;
+        }
+        subtree = answer == util::BoxAnswer::Yes;
+    }
+    std::wstring newDN = ldapmodel::SubtreeCopy::copyDN(source, parentDN);
+    bool added = false;
+    int result = -1;
+    if (subtree) {
+        ldapmodel::Model& model = *m_pModel;
+        CProgressBar::runModal(this, model, [&model, &source, &parentDN]() {
+            return model.copySubtree(source, parentDN);
+        }, true);
+        model.waitBackground();
+        const ldapmodel::SubtreeOutcome outcome = model.takeSubtreeOutcome();
+        added = !outcome.done.empty();
+        if (outcome.end == ldapmodel::SubtreeOutcome::End::Complete) {
+            result = 0;
+        } else if (outcome.end == ldapmodel::SubtreeOutcome::End::Failed && !added) {
+            // Refused at once (an RDN that exists there): the server's word.
+            ldapmodel::setLastDiagnostic(outcome.code, outcome.diagnostic);
+            ldapmodel::reportLdapError(outcome.code, L"Paste Entry");
+        } else {
+            const std::wstring what =
+                outcome.end == ldapmodel::SubtreeOutcome::End::Stopped
+                    ? L"The copy was stopped."
+                    : L"The copy stopped at\n" + outcome.failedDN + L"\n" + failureText(outcome);
+            util::messageBox(L"Paste", what + L"\n" + entriesOf(outcome) + L" were copied.", util::BoxIcon::Warning,
+                             util::BoxButtons::Ok);
+        }
+    } else {
+        result = m_pModel->copyEntry(source, parentDN, newDN) == 0 ? 0 : -1;
+        added = result == 0;
+    }
+    if (added) {
+        // The parent reads its children again, the copy among them.
+        refreshParentNode(parentDN);
+        if (QTreeWidgetItem* copy = m_pTreeView->findNode(newDN))
+            m_pTreeView->setCurrentItem(copy);
+    }
+    returnFocusToTree();
+    return result;
+}
+
+std::wstring CMainFrame::currentDN() const
+{
+    const QTreeWidgetItem* node = m_pTreeView->currentItem();
+    if (node != nullptr && !TreeControlView::isMoreHint(node))
+        return m_pTreeView->getDN(node);
+    return m_pModel->getActiveEntryDN();
+}
+
+int CMainFrame::OnCopyDN()
+{
+    const std::wstring dn = currentDN();
+    if (dn.empty())
+        return -1;
+    QGuiApplication::clipboard()->setText(wide(dn));
+    return 0;
+}
+
+int CMainFrame::OnCopyRDN()
+{
+    const std::wstring dn = currentDN();
+    std::vector<std::wstring> rdns = ldapmodel::DistinguishedName::components(dn);
+    if (rdns.empty())
+        return -1;
+    QGuiApplication::clipboard()->setText(wide(rdns.front()));
+    return 0;
+}
+
+int CMainFrame::OnCopyEntryLdif()
+{
+    const gc_ptr<ldapmodel::LDAPEntry> entry = m_pModel->getActiveEntry();
+    if (entry.getObject() == nullptr || entry->getDN().empty())
+        return -1;
+    // The record writer's bytes: ISO-8859-1 text and Base64.
+    const std::string record = ldapmodel::LdifRecordWriter::entryRecord(
+        *entry, ldapmodel::LdifRecordWriter::DISPLAY_LINE_WIDTH, nullptr, m_pModel->getPreferences().ldifAsciiOnly);
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(record.data(), static_cast<int>(record.size())));
+    return 0;
+}
+
+int CMainFrame::OnCopyValue()
+{
+    DIRLOOK_GUARD(L"CMainFrame.cpp");
+    if (getSelection() != 0)
+        return -1;
+    const gc_ptr<ldapmodel::LDAPAttributeValue> value = selectedValue();
+    if (value.getObject() == nullptr)
+        return -1;
+    const QByteArray bytes(value->getBytes(), static_cast<int>(value->getLength()));
+    // Text goes as text; bytes that are no text (a photo, a certificate) in Base64.
+    const bool text = !CListEntryAttributes::isBinaryAttribute(m_strActiveAttributeName) && !bytes.contains('\0') &&
+                      QString::fromUtf8(bytes).toUtf8() == bytes;
+    QGuiApplication::clipboard()->setText(text ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes.toBase64()));
     return 0;
 }

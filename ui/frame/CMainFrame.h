@@ -100,6 +100,16 @@ public:
     // Removes every node from the tree.
     void disconnect();
 
+    // Moves the entry dn under newParentDN (one rename request); the cache,
+    // the tree, the active entry and the views follow. A refused move is
+    // reported and changes nothing on screen. 0 or -1.
+    int moveEntryTo(const std::wstring& dn, const std::wstring& newParentDN);
+    // The entry Entry > Copy took, for Entry > Paste; empty before.
+    const std::wstring& getCopiedDN() const { return m_strCopiedDN; }
+    // The question before a subtree delete (complete: below is the whole
+    // count, else a lower bound).
+    static std::wstring formatSubtreeDeleteQuestion(const std::wstring& dn, int below, bool complete);
+
     // The connect flow with the named profile instead of the chooser's
     // choice; a missing profile is reported as the chooser reports it.
     // 0, or -1 when not connected.
@@ -147,6 +157,18 @@ public Q_SLOTS:
     // results, handed to the model and stored in the settings file.
     int OnViewPreferences();
     int OnSetTreeWindowFocus();
+    // Entry > Move...: the new parent from the move dialog.
+    int OnEntryMove();
+    // Entry > Copy and Entry > Paste: a copy of the copied entry, or of it
+    // and its subtree (asked), under the active entry.
+    int OnEntryCopy();
+    int OnEntryPaste();
+    // The clipboard: the current node's DN or RDN, the active entry as LDIF
+    // (width 70), the selected value (Base64 when it is binary).
+    int OnCopyDN();
+    int OnCopyRDN();
+    int OnCopyEntryLdif();
+    int OnCopyValue();
 
 private:
     void createViews();
@@ -174,6 +196,15 @@ private:
     void placeSplitters();
     // The connect flow after the chooser ended with Connect.
     int connectWith(const CDialogConnection& dialog);
+    // After a delete refused with 66: counts the subtree, asks, and deletes
+    // it (with the subtree delete control, else leaves first in the
+    // background). The tree then shows what remains.
+    int deleteSubtreeOf(const std::wstring& dn);
+    // The tree's current node's DN, else the active entry's.
+    std::wstring currentDN() const;
+    // After the tree lost entries (deleted or moved away): makes the node of
+    // dn's parent current and its entry active when dn's node went.
+    void followToParent(const std::wstring& dn);
     // The model lost its connection: the title says so at once; the model is
     // disconnected and the views cleared once no modal window is open (it
     // may still be using what the model holds).
@@ -197,4 +228,6 @@ private:
     bool m_bSplittersPlaced = false;
     // The name of the connected profile, for the title.
     std::wstring m_strConnectionName;
+    // The entry Entry > Copy took.
+    std::wstring m_strCopiedDN;
 };

@@ -3,11 +3,22 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <mutex>
 #include <utility>
 
 namespace ui {
 
 namespace {
+
+// Qt's event queue runs a call after it was posted, but ThreadSanitizer
+// can't see inside Qt and takes the call's reads of what the post wrote for
+// a race. The post holds this mutex and the call takes it first, which
+// shows the order it has anyway.
+std::mutex& handOver()
+{
+    static std::mutex mutex;
+    return mutex;
+}
 
 // Runs call on the user-interface thread later, unless object is gone by
 // then. Callable from any thread: the copied QPointer is only read there.
@@ -17,9 +28,11 @@ void postToTarget(const QPointer<QObject>& object, Call&& call)
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr || object.isNull())
         return;
+    std::lock_guard<std::mutex> posting(handOver());
     QMetaObject::invokeMethod(
         application,
         [object, call = std::forward<Call>(call)]() {
+            { std::lock_guard<std::mutex> posted(handOver()); }
             if (!object.isNull())
                 call();
         },

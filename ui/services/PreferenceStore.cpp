@@ -29,6 +29,17 @@ const std::vector<PreferenceStore::Field>& PreferenceStore::fields()
     return table;
 }
 
+const std::vector<PreferenceStore::Switch>& PreferenceStore::switches()
+{
+    using P = ldapmodel::Preferences;
+    static const std::vector<Switch> table = {
+        {QStringLiteral("LdifAsciiOnly"),
+         QStringLiteral("LDIF for other tools: Base64 for every DN and value that is not printable ASCII"),
+         &P::ldifAsciiOnly},
+    };
+    return table;
+}
+
 ldapmodel::Preferences PreferenceStore::load()
 {
     ldapmodel::Preferences preferences;
@@ -40,6 +51,11 @@ ldapmodel::Preferences PreferenceStore::load()
         if (number)
             preferences.*field.member = std::clamp(value, field.minimum, field.maximum);
     }
+    for (const Switch& field : switches()) {
+        const QString value = settings->value(field.key).toString().trimmed().toLower();
+        if (value == QStringLiteral("true") || value == QStringLiteral("false"))
+            preferences.*field.member = value == QStringLiteral("true");
+    }
     settings->endGroup();
     return preferences;
 }
@@ -49,6 +65,8 @@ void PreferenceStore::save(const ldapmodel::Preferences& preferences)
     std::unique_ptr<QSettings> settings = openSettings();
     settings->beginGroup(kGroup);
     for (const Field& field : fields())
+        settings->setValue(field.key, preferences.*field.member);
+    for (const Switch& field : switches())
         settings->setValue(field.key, preferences.*field.member);
     settings->endGroup();
     settings->sync();

@@ -15,6 +15,7 @@
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QKeySequence>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QToolTip>
 
@@ -230,6 +231,9 @@ QMenu* CListEntryAttributes::createContextMenu(QWidget* parent)
     add(QStringLiteral("&Export"), QKeySequence(Qt::CTRL | Qt::Key_E), &CListEntryAttributes::OnLdifExport);
     menu->addSeparator();
     add(QStringLiteral("Refresh Entry"), QKeySequence(Qt::Key_F5), &CListEntryAttributes::OnEntryRefresh);
+    menu->addSeparator();
+    add(QStringLiteral("&Copy Value"), QKeySequence(QKeySequence::Copy), &CListEntryAttributes::OnCopyValue);
+    add(QStringLiteral("Copy D&N"), QKeySequence(), &CListEntryAttributes::OnCopyDN);
     return menu;
 }
 
@@ -278,6 +282,17 @@ void CListEntryAttributes::contextMenuEvent(QContextMenuEvent* event)
     menu->exec(viewport()->mapToGlobal(position));
 }
 
+void CListEntryAttributes::keyPressEvent(QKeyEvent* event)
+{
+    // The list would copy the row's cells as shown; the value is copied whole.
+    if (event->matches(QKeySequence::Copy)) {
+        event->accept();
+        OnCopyValue();
+        return;
+    }
+    CGridControl::keyPressEvent(event);
+}
+
 CMainFrame* CListEntryAttributes::mainFrame() const
 {
     return CMainFrame::fromWidget(this);
@@ -301,5 +316,7 @@ DIRLOOK_FORWARD_TO_FRAME(OnEntryRefresh)
 DIRLOOK_FORWARD_TO_FRAME(OnValueViewCertificate)
 DIRLOOK_FORWARD_TO_FRAME(OnValueSetPassword)
 DIRLOOK_FORWARD_TO_FRAME(OnValueCheckPassword)
+DIRLOOK_FORWARD_TO_FRAME(OnCopyValue)
+DIRLOOK_FORWARD_TO_FRAME(OnCopyDN)
 
 #undef DIRLOOK_FORWARD_TO_FRAME

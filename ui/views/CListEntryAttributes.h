@@ -80,9 +80,13 @@ public:
     void OnValueViewCertificate();
     void OnValueSetPassword();
     void OnValueCheckPassword();
+    void OnCopyValue();
+    void OnCopyDN();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Ctrl+C copies the selected value.
+    void keyPressEvent(QKeyEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
 private:

@@ -12,8 +12,13 @@
 #include "views/CListEntryAttributes.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -131,6 +136,13 @@ TreeControlView::TreeControlView(QWidget* parent)
     setExpandsOnDoubleClick(true);
     setIconSize(QSize(16, 16));
     setFrameShadow(QFrame::Sunken);
+    // A node dragged onto another is moved under it; nothing else is dropped.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
     m_pObserver = ui::ObserverBridge::create(this, Model::getInstance().get());
     // clear() empties the model in one reset; the top-level index goes with it.
     connect(model(), &QAbstractItemModel::modelAboutToBeReset, this,
@@ -333,6 +345,74 @@ int TreeControlView::renameNode(const std::wstring& dn, const std::wstring& newR
     else
         index.nodes.insert(key, node);
     return 0;
+}
+
+QTreeWidgetItem* TreeControlView::moveNode(const std::wstring& dn, const std::wstring& newParentDN,
+                                           const std::wstring& newDN)
+{
+    util::TraceScope trace(L"TreeControlView::moveNode");
+    DIRLOOK_GUARD(kSourceFile);
+    QTreeWidgetItem* node = findNode(dn);
+    QTreeWidgetItem* oldParent = node != nullptr ? node->parent() : nullptr;
+    const std::wstring oldParentDN = oldParent != nullptr ? getDN(oldParent) : DistinguishedName::parent(dn);
+    TreeNode* target = asTreeNode(findNode(newParentDN));
+    // The highlight moves while the node is taken out; only its new place
+    // is activated, once.
+    ++m_iClickDepth;
+    if (node != nullptr) {
+        QTreeWidgetItem* owner = oldParent != nullptr ? oldParent : invisibleRootItem();
+        dropFromIndex(oldParent, node);
+        owner->takeChild(owner->indexOfChild(node));
+    }
+    bool placed = false;
+    if (node != nullptr && target != nullptr && target->children() != TreeNode::Children::Unread) {
+        // Before the hint of an incomplete list.
+        const int row = target->childCount() - (moreNodeOf(target) != nullptr ? 1 : 0);
+        target->insertChild(row, node);
+        ChildIndex& index = childIndex(target);
+        const QString key = indexKey(node->text(0));
+        if (index.nodes.contains(key))
+            index.bDuplicates = true;
+        else
+            index.nodes.insert(key, node);
+        target->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        placed = true;
+    } else {
+        delete node;
+        node = nullptr;
+    }
+    --m_iClickDepth;
+
+    if (placed) {
+        expandItem(target);
+        ++m_iClickDepth;
+        setCurrentItem(node);
+        --m_iClickDepth;
+        scrollToItem(node);
+        activateNode(node, false);
+        return node;
+    }
+    if (target != nullptr) {
+        // Its children were never read: read them, the moved entry among them.
+        removeChildNodes(target);
+        fetchChildren(newParentDN);
+        if (QTreeWidgetItem* again = findNode(newParentDN))
+            expandItem(again);
+        if (QTreeWidgetItem* moved = findNode(newDN)) {
+            setCurrentItem(moved);
+            scrollToItem(moved);
+            return moved;
+        }
+        return nullptr;
+    }
+    // The new parent is not in the tree: the old parent takes the highlight.
+    if (QTreeWidgetItem* fallback = findNode(oldParentDN)) {
+        ++m_iClickDepth;
+        setCurrentItem(fallback);
+        --m_iClickDepth;
+        activateNode(fallback, false);
+    }
+    return nullptr;
 }
 
 int TreeControlView::sortSelectedNode()
@@ -627,6 +707,120 @@ void TreeControlView::onEntryFound(const std::wstring& dn)
     insertComponents(components);
 }
 
+// ---- drag and drop -----------------------------------------------------------------
+
+namespace {
+
+const QString kSourceMimeType = QStringLiteral("application/x-dirlook-tree");
+
+} // namespace
+
+QByteArray TreeControlView::sourceId() const
+{
+    return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+           QByteArray::number(reinterpret_cast<quintptr>(this));
+}
+
+bool TreeControlView::isOwnDrag(const QMimeData* data) const
+{
+    return data != nullptr && data->hasFormat(dnMimeType()) && data->data(kSourceMimeType) == sourceId();
+}
+
+const QString& TreeControlView::dnMimeType()
+{
+    static const QString type = QStringLiteral("application/x-dirlook-dn");
+    return type;
+}
+
+bool TreeControlView::canDrop(const std::wstring& dn, const std::wstring& targetDN)
+{
+    if (dn.empty() || targetDN.empty())
+        return false;
+    // Not onto itself or below it, and not where it already is.
+    if (DistinguishedName::isWithin(targetDN, dn))
+        return false;
+    const std::wstring parent = DistinguishedName::parent(dn);
+    return !(DistinguishedName::isWithin(targetDN, parent) && DistinguishedName::isWithin(parent, targetDN));
+}
+
+QStringList TreeControlView::mimeTypes() const
+{
+    return {dnMimeType()};
+}
+
+QMimeData* TreeControlView::mimeData(const QList<QTreeWidgetItem*>& items) const
+{
+    if (items.isEmpty() || asTreeNode(items.front()) == nullptr)
+        return nullptr;
+    auto* data = new QMimeData;
+    const QString dn = QString::fromStdWString(getDN(items.front()));
+    data->setData(dnMimeType(), dn.toUtf8());
+    data->setData(kSourceMimeType, sourceId());
+    data->setText(dn);
+    return data;
+}
+
+bool TreeControlView::dropTarget(const QDropEvent* event, std::wstring& dn, std::wstring& targetDN) const
+{
+    dn.clear();
+    targetDN.clear();
+    if (!isOwnDrag(event->mimeData()))
+        return false;
+    QTreeWidgetItem* target = itemAt(event->position().toPoint());
+    if (asTreeNode(target) == nullptr)
+        return false;
+    dn = QString::fromUtf8(event->mimeData()->data(dnMimeType())).toStdWString();
+    targetDN = getDN(target);
+    return canDrop(dn, targetDN);
+}
+
+void TreeControlView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (isOwnDrag(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TreeControlView::dragMoveEvent(QDragMoveEvent* event)
+{
+    std::wstring dn;
+    std::wstring targetDN;
+    if (!dropTarget(event, dn, targetDN)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+}
+
+void TreeControlView::dropEvent(QDropEvent* event)
+{
+    std::wstring dn;
+    std::wstring targetDN;
+    if (!dropTarget(event, dn, targetDN)) {
+        event->ignore();
+        return;
+    }
+    // The view moves nothing itself (a copy leaves the dragged row where
+    // it is); the question comes once the drag has ended.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    QMetaObject::invokeMethod(this, [this, dn, targetDN]() { dropOnto(dn, targetDN); }, Qt::QueuedConnection);
+}
+
+int TreeControlView::dropOnto(const std::wstring& dn, const std::wstring& targetDN)
+{
+    DIRLOOK_GUARD(kSourceFile);
+    CMainFrame* frame = requireMainFrame();
+    if (frame == nullptr || !canDrop(dn, targetDN))
+        return -1;
+    if (util::messageBox(L"Move entry", L"Move " + dn + L" under " + targetDN + L"?", util::BoxIcon::Question,
+                         util::BoxButtons::YesNo, util::BoxAnswer::No) != util::BoxAnswer::Yes)
+        return -1;
+    return frame->moveEntryTo(dn, targetDN);
+}
+
 // ---- frame ---------------------------------------------------------------------
 
 CMainFrame* TreeControlView::mainFrame() const
@@ -673,6 +867,14 @@ QMenu* TreeControlView::createNodeMenu(QWidget* parent)
     add(QStringLiteral("Refresh"), QKeySequence(Qt::CTRL | Qt::Key_F5), &CMainFrame::OnTreeRefresh);
     add(QStringLiteral("Search Props"), QKeySequence(Qt::CTRL | Qt::Key_S), &CMainFrame::OnSearchProperties);
     add(QStringLiteral("S&ort"), QKeySequence(), &CMainFrame::OnTreeSort);
+    menu->addSeparator();
+    add(QStringLiteral("Mo&ve..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M), &CMainFrame::OnEntryMove);
+    add(QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), &CMainFrame::OnEntryCopy);
+    add(QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), &CMainFrame::OnEntryPaste);
+    menu->addSeparator();
+    add(QStringLiteral("Copy D&N"), QKeySequence(QKeySequence::Copy), &CMainFrame::OnCopyDN);
+    add(QStringLiteral("Copy RDN"), QKeySequence(), &CMainFrame::OnCopyRDN);
+    add(QStringLiteral("Copy Entry as &LDIF"), QKeySequence(), &CMainFrame::OnCopyEntryLdif);
     return menu;
 }
 
@@ -775,6 +977,13 @@ void TreeControlView::keyPressEvent(QKeyEvent* event)
             CListEntryAttributes* recordView = frame->getRecordView();
             recordView->setFocus(Qt::TabFocusReason);
             recordView->selectRow(0);
+            return;
+        }
+        // Ctrl+C: the current node's DN (the view would copy its label).
+        if (event->matches(QKeySequence::Copy)) {
+            event->accept();
+            if (currentItem() != nullptr)
+                runFrameCommand(&CMainFrame::OnCopyDN);
             return;
         }
         // The node menu's "&Delete" (Del) works without the menu too.

@@ -20,7 +20,9 @@ class QMenu;
 // them through the view's observer (entry found). The current node is the
 // model's active entry, however it became current (mouse, keyboard or
 // program). A node whose last children read ended early ends its list with
-// a hint that a refresh reads them all.
+// a hint that a refresh reads them all. A node dragged onto another node is
+// moved under it after the question "Move DN under PARENT?" (the frame
+// moves the entry); Ctrl+C copies the current node's DN.
 class TreeControlView : public QTreeWidget, public ui::ObserverTarget {
     Q_OBJECT
 
@@ -56,6 +58,23 @@ public:
     int selectParent();
     // Gives the node of dn the label newRDN. 0 or -1.
     int renameNode(const std::wstring& dn, const std::wstring& newRDN);
+    // After the entry dn moved to newDN under newParentDN: its node, with
+    // what was read below it, goes under the new parent's node when that
+    // node's children have been read; when they have not, that node reads
+    // them. The moved node becomes current and its entry active. With no
+    // node for the new parent the node goes and the old parent becomes
+    // current. The moved node, or null.
+    QTreeWidgetItem* moveNode(const std::wstring& dn, const std::wstring& newParentDN, const std::wstring& newDN);
+
+    // ---- drag and drop -------------------------------------------------------
+    // The drag's format: the dragged node's DN in UTF-8 (text/plain too).
+    static const QString& dnMimeType();
+    // A node of dn may be dropped onto the node of targetDN: not onto
+    // itself, what lies below it or its own parent.
+    static bool canDrop(const std::wstring& dn, const std::wstring& targetDN);
+    // The drop's question, then the frame's move. 0, or -1 when it was
+    // answered No or the move failed.
+    int dropOnto(const std::wstring& dn, const std::wstring& targetDN);
     // Sorts the selected node's direct children by label, letter case
     // ignored. 0, or -1 without a selected node.
     int sortSelectedNode();
@@ -91,7 +110,16 @@ public:
     // ObserverTarget: the model found an entry (user-interface thread).
     void onEntryFound(const std::wstring& dn) override;
 
+    // What a drag of the first item carries: its DN (dnMimeType, and as
+    // text) and which view it comes from, so that only this view's nodes
+    // are dropped here.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
+
 protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -112,6 +140,12 @@ private:
     // Shows "No Frame window! ..." when there is no frame.
     CMainFrame* requireMainFrame() const;
     void runFrameCommand(int (CMainFrame::*handler)());
+    // This view among the views of every process, for its drags.
+    QByteArray sourceId() const;
+    bool isOwnDrag(const QMimeData* data) const;
+    // The DN a drag carries, and the node's DN under position; both empty
+    // when the drop can't be taken.
+    bool dropTarget(const QDropEvent* event, std::wstring& dn, std::wstring& targetDN) const;
     // The icon or the text of the node's label at position (viewport).
     bool isOnLabel(const QModelIndex& index, const QPoint& position) const;
     void removeChildNodes(QTreeWidgetItem* node);

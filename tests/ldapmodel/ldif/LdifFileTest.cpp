@@ -318,7 +318,8 @@ TEST_F(LdifImportTest, TheErrorFileIsAlwaysANewFile)
 
 TEST_F(LdifImportTest, UnreadableRecordStopsTheImport)
 {
-    const std::string modify = "dn: cn=a,o=x\nchangetype: modify\nreplace: cn\ncn: b\n-\n";
+    // A change record with a line that is no modification.
+    const std::string modify = "dn: cn=a,o=x\nchangetype: modify\nreplace: cn\ncn: b\n-\nbogus\n";
     LDAPLdifFile file(path("import.ldif"));
     EXPECT_EQ(import("dn: cn=first,o=x\ncn: first\n\n" + modify + "\ndn: cn=last,o=x\ncn: last\n", 0, &file), -1);
     EXPECT_EQ(errors(), "# dn: cn=first,o=x refused: LDAPError 81: Can't contact LDAP server\n"

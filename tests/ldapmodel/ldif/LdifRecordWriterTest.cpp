@@ -294,4 +294,24 @@ TEST(LdifRecordWriterTest, RecordClassesWriteThroughTheWriter)
     EXPECT_EQ(value->toLdifBase64(L"cn", 78), "cn:: Y2Fmw6k=\n");
 }
 
+TEST(LdifRecordWriterTest, AsciiOnlyPutsEveryByteOutsidePrintableAsciiInBase64)
+{
+    const std::wstring jose = L"cn=Jos\u00E9 M\u00FCller,o=x";
+    gc_ptr<LDAPEntry> entry = entryWith(jose, {{L"cn", text(L"Jos\u00E9 M\u00FCller")},
+                                               {L"description", bytes("tab\there")},
+                                               {L"description", bytes("del\x7F")},
+                                               {L"sn", text(L"M~ller ok")}});
+    // By default the record is as before: the DN in ISO-8859-1, a tab plain.
+    const std::string plain = LdifRecordWriter::entryRecord(*entry, 78);
+    EXPECT_EQ(plain, "dn: cn=Jos\xE9 M\xFCller,o=x\ncn:: " + base64(util::toUtf8(L"Jos\u00E9 M\u00FCller")) +
+                         "\ndescription: tab\there\ndescription: del\x7F\nsn: M~ller ok\n");
+    EXPECT_EQ(LdifRecordWriter::entryRecord(*entry, 78, nullptr, false), plain);
+    EXPECT_EQ(LdifRecordWriter::entryRecord(*entry, 78, nullptr, true),
+              "dn:: " + base64(util::toUtf8(jose)) + "\ncn:: " + base64(util::toUtf8(L"Jos\u00E9 M\u00FCller")) +
+                  "\ndescription:: " + base64("tab\there") + "\ndescription:: " + base64("del\x7F") +
+                  "\nsn: M~ller ok\n");
+    // A DN of printable ASCII stays plain.
+    EXPECT_EQ(LdifRecordWriter::dnLine(L"cn=a b,o=x", 78, true), "dn: cn=a b,o=x\n");
+}
+
 } // namespace

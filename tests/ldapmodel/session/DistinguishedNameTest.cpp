@@ -103,3 +103,25 @@ TEST(DistinguishedName, OneKeyForEveryWayOfWritingAnRdn)
     EXPECT_EQ(DistinguishedName::rdnKey(L"cn=a,dc=x"), L"cn=a,dc=x");
     EXPECT_EQ(DistinguishedName::rdnKey(L""), L"");
 }
+
+TEST(DistinguishedNameWithin, ComparesRdnsAsLibldapWritesThemAndRebasesTheRest)
+{
+    const std::wstring base = L"ou=People,dc=example,dc=com";
+    struct Case {
+        const wchar_t* dn;
+        bool within;
+    };
+    for (const Case& c : {Case{L"ou=People,dc=example,dc=com", true}, Case{L"OU=people, DC=Example,dc=com", true},
+                          Case{L"uid=a,ou=People,dc=example,dc=com", true},
+                          Case{L"cn=x,uid=a,ou=People,dc=example,dc=com", true},
+                          Case{L"ou=Groups,dc=example,dc=com", false}, Case{L"dc=example,dc=com", false},
+                          Case{L"ou=People,dc=example,dc=org", false}, Case{L"ou=People2,dc=example,dc=com", false}})
+        EXPECT_EQ(DistinguishedName::isWithin(c.dn, base), c.within) << util::toUtf8(c.dn);
+    // The same RDN written two ways, and the empty base that holds everything.
+    EXPECT_TRUE(DistinguishedName::isWithin(L"cn=x,cn=Smith\\2C John,o=y", L"cn=Smith\\, John,o=y"));
+    EXPECT_TRUE(DistinguishedName::isWithin(L"cn=x,o=y", L""));
+
+    EXPECT_EQ(DistinguishedName::rebased(L"cn=x,uid=a,OU=people,dc=example,dc=com", base, L"uid=a,ou=Copy,o=y"),
+              L"cn=x,uid=a,uid=a,ou=Copy,o=y");
+    EXPECT_EQ(DistinguishedName::rebased(base, base, L"ou=People,o=y"), L"ou=People,o=y");
+}

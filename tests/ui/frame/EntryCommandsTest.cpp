@@ -343,8 +343,10 @@ TEST_F(EntryCommandsTest, ARefusedDeleteKeepsTheNode)
     m_boxes.queueAnswer(BoxAnswer::Yes);
     EXPECT_EQ(m_frame->OnEntryDelete(), -1);
     const auto boxes = m_boxes.boxes();
+    // Not allowed on non-leaf: the subtree delete is offered, No by default.
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_NE(boxes[1].text.find(L"LDAPError 66"), std::wstring::npos);  // not allowed on non-leaf
+    EXPECT_EQ(boxes[1].text, CMainFrame::formatSubtreeDeleteQuestion(wide(parent), 1, true));
+    EXPECT_EQ(boxes[1].defaultButton, BoxAnswer::No);
     EXPECT_NE(tree()->findNode(wide(parent)), nullptr);
     EXPECT_EQ(m_model->getActiveEntryDN(), wide(parent));
     EXPECT_TRUE(TestDirectoryServer::shared().entryExists(parent));

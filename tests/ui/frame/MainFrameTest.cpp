@@ -142,10 +142,10 @@ TEST_F(MainFrameTest, MenusHaveTheLabelsAndOrderOfTheCommandTable)
     EXPECT_EQ(items, (QStringList{
                          "&Connect|&Disconnect|-|&Import|&Export|-|E&xit",
                          "&Search|&Add|&Modify-View|&Rename|&Delete|-|Search Properties|Refresh|"
-                         "Refresh &Tree Node",
+                         "Refresh &Tree Node|-|Mo&ve...|&Copy|&Paste|-|Copy D&N|Copy RDN|Copy Entry as &LDIF",
                          "&Add|&Delete",
                          "&Add|&Modify-Save|&Delete|-|&Search|-|View &Certificate...|Set &Password...|"
-                         "Chec&k Password...",
+                         "Chec&k Password...|-|&Copy Value",
                          "&Import|&Export",
                          "&View",
                          "&Toolbar|&Status Bar|-|Refresh &Entrry|Refresh Tree &Node|-|&Preferences...",

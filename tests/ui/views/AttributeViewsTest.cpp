@@ -234,9 +234,10 @@ TEST(RecordView, MenuLabelsAndKeys)
         keys << action->shortcut().toString(QKeySequence::PortableText);
     }
     EXPECT_EQ(texts, (QStringList{"&Add Attribute", "&Delete Attribute", "-", "Add Value", "Modify-Save Value",
-                                  "Delete Value", "-", "&Export", "-", "Refresh Entry"}));
+                                  "Delete Value", "-", "&Export", "-", "Refresh Entry", "-", "&Copy Value",
+                                  "Copy D&N"}));
     EXPECT_EQ(keys, (QStringList{"Alt+A", "Alt+D", "", "Shift+A", "Shift+M", "Shift+D", "", "Ctrl+E", "",
-                                 "F5"}));
+                                 "F5", "", "Ctrl+C", ""}));
 }
 
 TEST(StructuralView, ItsOwnFillOnlyClearsIt)
@@ -461,7 +462,7 @@ TEST_F(AttributeViewsServer, RightClickOnARowSelectsItAndItsMenuRaisesTheFrameHa
     rightClick(record()->viewport(), QPoint(rect.left() + 250, rect.center().y()));
     EXPECT_TRUE(probe.shown);
     EXPECT_EQ(probe.title, QStringLiteral("&Modify"));
-    EXPECT_EQ(probe.texts.size(), 10);
+    EXPECT_EQ(probe.texts.size(), 13);
     EXPECT_EQ(record()->getContextRow(), 2);
     EXPECT_EQ(record()->getContextColumn(), 1);
     EXPECT_EQ(record()->getRememberedRow(), 2);

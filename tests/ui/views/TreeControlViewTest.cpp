@@ -306,9 +306,11 @@ TEST(TreeControlViewPaths, MenusCarryTheirLabelsAndKeys)
         keys << action->shortcut().toString(QKeySequence::PortableText);
     }
     EXPECT_EQ(texts, (QStringList{"&Search", "View-&Modify", "&Add", "&Rename", "&Delete", "-", "&Import",
-                                  "&Export", "-", "Refresh", "Search Props", "S&ort"}));
+                                  "&Export", "-", "Refresh", "Search Props", "S&ort", "-", "Mo&ve...", "&Copy",
+                                  "&Paste", "-", "Copy D&N", "Copy RDN", "Copy Entry as &LDIF"}));
     EXPECT_EQ(keys, (QStringList{"Ctrl+F", "Ctrl+M", "Ctrl+A", "Ctrl+R", "Del", "", "Ctrl+I", "Ctrl+E", "",
-                                 "Ctrl+F5", "Ctrl+S", ""}));
+                                 "Ctrl+F5", "Ctrl+S", "", "", "Ctrl+Shift+M", "Ctrl+Shift+C", "Ctrl+Shift+V", "",
+                                 "Ctrl+C", "", ""}));
 
     std::unique_ptr<QMenu> backgroundMenu(view.createBackgroundMenu(nullptr));
     texts.clear();
@@ -641,7 +643,7 @@ TEST_F(TreeControlViewServer, RightClickOnANodeSelectsItThenShowsTheNodeMenu)
 
     EXPECT_TRUE(probe.shown);
     EXPECT_EQ(probe.texts.value(0), QStringLiteral("&Search"));
-    EXPECT_EQ(probe.texts.size(), 12);
+    EXPECT_EQ(probe.texts.size(), 20);
     EXPECT_EQ(m_pModel->getActiveEntryDN(), L"ou=Dept," + kBase);
     dept = m_view.findNode(L"ou=Dept," + kBase);
     ASSERT_NE(dept, nullptr);

@@ -3,6 +3,7 @@
 #include "logging/Log.h"
 #include "security/CertificateReview.h"
 #include "security/TrustedCertificates.h"
+#include "values/CertificateSummary.h"
 #include "utilities/MessageBox.h"
 
 #include <ctime>
@@ -21,17 +22,22 @@ CertificateTrustService::CertificateTrustService(Question question, FileName fil
 bool CertificateTrustService::accept(const ServerCertificate& certificate)
 {
     TrustedCertificates trusted(m_fileName());
-    const CertificateReview review(certificate, trusted.pinnedFingerprint(certificate.host, certificate.port),
-                                   m_clock());
+    const std::wstring pinned = trusted.pinnedFingerprint(certificate.host, certificate.port);
     const std::wstring server = certificate.host + L":" + std::to_wstring(certificate.port);
+    // The pinned certificate needs no review (checking it against the CAs
+    // would cost more than the handshake).
+    CertificateSummary summary;
+    if (!pinned.empty() && summary.read(reinterpret_cast<const unsigned char*>(certificate.der.data()),
+                                        certificate.der.size())
+        && summary.getSha256Fingerprint() == pinned) {
+        util::Log::getLog(L"ldapmodel")->write(L"CertificateTrustService: %s has its trusted certificate", server.c_str());
+        return true;
+    }
+    const CertificateReview review(certificate, pinned, m_clock());
     if (!review.getCertificate().isValid()) {
         util::messageBox(L"Secure connection", L"The server " + server + L" sent no readable certificate.",
                          util::BoxIcon::Warning, util::BoxButtons::Ok);
         return false;
-    }
-    if (review.matchesPin()) {
-        util::Log::getLog(L"ldapmodel")->write(L"CertificateTrustService: %s has its trusted certificate", server.c_str());
-        return true;
     }
     const CertificateAnswer answer = m_question ? m_question(review) : CertificateAnswer::Cancel;
     util::Log::getLog(L"ldapmodel")

@@ -452,6 +452,10 @@ int LdapSession::secureConnection(const std::string& url, Clock::time_point dead
                 handle, LDAP_OPT_X_TLS_CACERTFILE, trust.libraryFile().empty() ? nullptr : trust.libraryFile().c_str()));
         if (code == LDAP_SUCCESS)
             code = ldapOptionResultCode(ldap_set_option(handle, LDAP_OPT_X_TLS_CACERTDIR, nullptr));
+        if (code == LDAP_SUCCESS && !trust.libraryCertificate().empty()) {
+            berval certificate{trust.libraryCertificate().size(), const_cast<char*>(trust.libraryCertificate().data())};
+            code = ldapOptionResultCode(ldap_set_option(handle, LDAP_OPT_X_TLS_CACERT, &certificate));
+        }
         // A fresh context of this connection's own, built from the options above.
         if (code == LDAP_SUCCESS)
             code = ldapOptionResultCode(ldap_set_option(handle, LDAP_OPT_X_TLS_NEWCTX, &client));

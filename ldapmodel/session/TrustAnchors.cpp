@@ -9,12 +9,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace ldapmodel {
 
 namespace {
 
 constexpr char kPemStart[] = "-----BEGIN CERTIFICATE-----";
+constexpr char kPemEnd[] = "-----END CERTIFICATE-----";
 
 // The whole file, at most limit bytes; false with the reason otherwise.
 bool readFile(const std::string& path, std::size_t limit, std::string& content, std::wstring& reason)
@@ -104,6 +106,7 @@ bool TrustAnchors::prepare(const std::wstring& caFile, std::wstring& error)
 {
     error.clear();
     m_strCaPem.clear();
+    m_strCaDer.clear();
     const bool haveBundle = ::access(kSystemBundle, R_OK) == 0;
     m_strLibraryFile = haveBundle ? kSystemBundle : "";
     if (caFile.empty())
@@ -115,16 +118,27 @@ bool TrustAnchors::prepare(const std::wstring& caFile, std::wstring& error)
         error = L"Can't read the CA certificate file\n" + caFile + L"\n" + reason;
         return false;
     }
-    if (content.find(kPemStart) != std::string::npos) {
+    const std::size_t start = content.find(kPemStart);
+    if (start != std::string::npos) {
         m_strCaPem = content;
+        const std::size_t end = content.find(kPemEnd, start);
+        if (end != std::string::npos && content.find(kPemStart, end) == std::string::npos) {
+            const std::size_t body = start + sizeof kPemStart - 1;
+            const std::vector<unsigned char> der = util::base64Decode(content.substr(body, end - body));
+            m_strCaDer.assign(der.begin(), der.end());
+        }
     } else if (!content.empty() && static_cast<unsigned char>(content[0]) == 0x30) {
         m_strCaPem = derToPem(content);  // DER starts with a SEQUENCE
+        m_strCaDer = content;
     } else {
         error = L"The CA certificate file\n" + caFile + L"\nholds no certificate (PEM or DER).";
         return false;
     }
 
-    // libldap reads one file: both in memory.
+    if (!m_strCaDer.empty() && haveBundle)
+        return true;
+    // libldap reads one file: the bundle and the CAs in memory.
+    m_strCaDer.clear();
     m_iMemoryFile = ::memfd_create("dirlook-trusted-ca", MFD_CLOEXEC);
     if (m_iMemoryFile < 0 || !writeAll(m_iMemoryFile, pem())) {
         error = L"Can't prepare the trusted certificates: " + util::fromUtf8(std::strerror(errno));

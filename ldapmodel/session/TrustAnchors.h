@@ -6,9 +6,10 @@
 namespace ldapmodel {
 
 // The certificate authorities one TLS connection trusts: the system's CA
-// bundle and the user's CA file, if any. libldap takes one CA file: the
-// bundle itself when the user named none, otherwise an anonymous in-memory
-// file (memfd) holding both, open while this object lives.
+// bundle and the user's CA file, if any. libldap reads the bundle as its CA
+// file and takes a CA file of one certificate as DER bytes beside it; for a
+// CA file of several certificates it reads an anonymous in-memory file
+// (memfd) holding the bundle and all of them, open while this object lives.
 class TrustAnchors {
 public:
     static constexpr const char* kSystemBundle = "/etc/ssl/certs/ca-certificates.crt";
@@ -26,11 +27,15 @@ public:
     // The file for LDAP_OPT_X_TLS_CACERTFILE; empty when there is nothing
     // to trust (no bundle, no CA file).
     const std::string& libraryFile() const { return m_strLibraryFile; }
+    // The one certificate of the user's CA file as DER, for
+    // LDAP_OPT_X_TLS_CACERT; empty otherwise.
+    const std::string& libraryCertificate() const { return m_strCaDer; }
     // Every trusted certificate as PEM text.
     std::string pem() const;
 
 private:
     std::string m_strCaPem;
+    std::string m_strCaDer;
     std::string m_strLibraryFile;
     int m_iMemoryFile = -1;
 };

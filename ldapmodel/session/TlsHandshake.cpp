@@ -66,9 +66,11 @@ TlsHandshake::Outcome TlsHandshake::run(LDAP* handle, int socket, Clock::time_po
     HandshakeResult result;
     std::thread helper([handle, &result]() {
         const int code = ldap_install_tls(handle);
-        std::lock_guard<std::mutex> lock(result.mutex);
-        result.code = code;
-        result.done = true;
+        {
+            std::lock_guard<std::mutex> lock(result.mutex);
+            result.code = code;
+            result.done = true;
+        }
         result.finished.notify_all();
     });
     bool gaveUp = false;

@@ -197,6 +197,8 @@ void LdapSession::HandleCloser::operator()(ldap* handle) const
     const int socket = socketOf(handle);
     if (socket >= 0)
         makeNonBlocking(socket);
+    // libldap 2.5 frees every TLS option with the handle but this one.
+    ldap_set_option(handle, LDAP_OPT_X_TLS_CACERT, nullptr);
     ldap_unbind_ext_s(handle, nullptr, nullptr);
 }
 

@@ -30,7 +30,8 @@ bool sameValues(const ConnectionPropertyFile& a, const ConnectionPropertyFile& b
            a.getPortNumber() == b.getPortNumber() && a.getUserDn() == b.getUserDn() &&
            a.getUserPassword() == b.getUserPassword() && a.getBaseDn() == b.getBaseDn() &&
            a.getAnonymous() == b.getAnonymous() && a.getFilter() == b.getFilter() &&
-           a.getServerName() == b.getServerName();
+           a.getServerName() == b.getServerName() && a.getSecurity() == b.getSecurity() &&
+           a.getSecurityText() == b.getSecurityText() && a.getCaCertificate() == b.getCaCertificate();
 }
 
 } // namespace
@@ -50,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!fits(profile->getName(), 3) || !fits(profile->getHostName(), 2) ||
         !fits(profile->getUserDn(), 3) || !fits(profile->getBaseDn(), 3) ||
         !fits(profile->getFilter(), 3) || !fits(profile->getServerName(), 2) ||
-        profile->getUserPassword().size() + 2 > ConnectionPropertyFile::kMaxPasswordLineLength)
+        profile->getUserPassword().size() + 2 > ConnectionPropertyFile::kMaxPasswordLineLength ||
+        !fits(profile->getSecurityText(), 2) ||
+        profile->getCaCertificate().size() > ConnectionPropertyFile::kMaxCaCertificateLength)
         return 0;
 
     ConnectionPropertyFile copy(wide(output));
@@ -63,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     copy.setAnonymous(profile->getAnonymous());
     copy.setFilter(profile->getFilter());
     copy.setServerName(profile->getServerName());
+    copy.setSecurityText(profile->getSecurityText());
+    copy.setCaCertificate(profile->getCaCertificate());
     if (copy.save() != 0)
         __builtin_trap();
     const std::string saved = readFile(output);

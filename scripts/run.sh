@@ -2,7 +2,8 @@
 # Runs Dirlook on the bundled demo directory: installs what is missing,
 # builds, starts the demo slapd on 127.0.0.1 (its data is kept between runs,
 # see demo-slapd.sh) and opens Dirlook in a working directory whose "Demo"
-# profile connects to it. In Dirlook: File > Connect, pick "Demo", Connect.
+# profile connects to it ("Demo (TLS)": the same over LDAPS). In Dirlook:
+# File > Connect, pick "Demo" or "Demo (TLS)", Connect.
 #
 # Environment: DIRLOOK_BUILD_DIR (default build/), DIRLOOK_DEMO_HOME.
 set -euo pipefail
@@ -17,6 +18,7 @@ cmake --build "$BUILD" --target dirlook -j "$(nproc)"
 
 WORKDIR=$(bash "$ROOT/scripts/demo-slapd.sh" workdir)
 echo "Demo directory: ldap://127.0.0.1:$(bash "$ROOT/scripts/demo-slapd.sh" start)/ (profile \"Demo\")"
+echo "                ldaps://127.0.0.1:$(bash "$ROOT/scripts/demo-slapd.sh" tls-port)/ (profile \"Demo (TLS)\")"
 echo "Working directory: $WORKDIR"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

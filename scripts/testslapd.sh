@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Private OpenLDAP slapd instances for tests, benchmarks and the demo.
 #
-#   testslapd.sh init DIR [--empty|--bare]   create config and data in DIR
-#   testslapd.sh start DIR [PORT] [--owner PID]
+#   testslapd.sh init DIR [--empty|--bare] [--tls]
+#                                            create config and data in DIR
+#   testslapd.sh start DIR [PORT] [--owner PID] [--log LEVEL]
 #                                            start on 127.0.0.1, print the port
 #   testslapd.sh stop DIR                    SIGTERM, then SIGKILL after a deadline
 #   testslapd.sh kill DIR                    SIGKILL (crash simulation)
@@ -10,12 +11,22 @@
 #   testslapd.sh port DIR                    the last port used
 #   testslapd.sh reload DIR                  stopped instance: reload its initial data
 #   testslapd.sh destroy DIR                 stop and remove DIR
+#   testslapd.sh tls DIR                     stopped instance: add TLS (below)
+#   testslapd.sh tls-port DIR                the last ldaps:// port used
+#   testslapd.sh recert DIR NAME...          stopped instance: a new server
+#                                            certificate for the names given
 #
 # init loads tests/support/data/sample.ldif (default), empty.ldif (--empty:
 # the base entry only) or nothing (--bare). start without PORT reuses the last
 # port when it is free, otherwise picks a free one. With --owner the instance
 # is stopped when process PID ends, and DIR is removed as well when it holds
-# a file named .remove-with-owner.
+# a file named .remove-with-owner. --log sets slapd's log level for this run
+# (the log is DIR/slapd.log).
+#
+# TLS (init --tls, or tls later): DIR/tls holds a CA of the instance's own
+# (ca.crt) and a server certificate it signed for 127.0.0.1. The server then
+# offers StartTLS on its ldap:// port and also listens on an ldaps:// port
+# (tls-port). A recert NAME is an IP address or a DNS name.
 #
 # Environment: TESTSLAPD_LOGLEVEL (slapd -d level, default "none"),
 # TESTSLAPD_TIMEOUT (seconds to wait for start and stop, default 15).
@@ -40,7 +51,7 @@ MARKER=.testslapd
 die() { echo "testslapd: $*" >&2; exit 1; }
 
 usage() {
-  sed -n '2,12s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
+  sed -n '2,29s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
   exit 2
 }
 
@@ -106,6 +117,50 @@ root_dse_answers() {
     >/dev/null 2>&1
 }
 
+# The TLS files of DIR as cn=config attributes.
+tls_attributes() {
+  printf 'olcTLSCACertificateFile: %s\nolcTLSCertificateFile: %s\nolcTLSCertificateKeyFile: %s\n' \
+    "$1/tls/ca.crt" "$1/tls/server.crt" "$1/tls/server.key"
+}
+
+# A new EC key and a server certificate for the names (IP addresses or DNS
+# names), signed by DIR's CA; replaces the previous pair.
+issue_server_certificate() {
+  local dir=$1 name san="" ext
+  shift
+  for name in "$@"; do
+    if [[ $name =~ ^[0-9.]+$ || $name == *:* ]]; then san+="${san:+,}IP:$name"; else san+="${san:+,}DNS:$name"; fi
+  done
+  ext="$dir/tls/server.ext"
+  printf 'subjectAltName=%s\nbasicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n' \
+    "$san" >"$ext"
+  openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
+    -keyout "$dir/tls/server.key.new" -out "$dir/tls/server.csr" -subj "/CN=$1" 2>/dev/null &&
+    openssl x509 -req -in "$dir/tls/server.csr" -CA "$dir/tls/ca.crt" -CAkey "$dir/tls/ca.key" \
+      -set_serial "0x$(openssl rand -hex 12)" -days 365 -extfile "$ext" \
+      -out "$dir/tls/server.crt.new" 2>/dev/null ||
+    die "openssl could not make a server certificate in $dir/tls"
+  rm -f "$ext" "$dir/tls/server.csr"
+  chmod 600 "$dir/tls/server.key.new"
+  mv -f "$dir/tls/server.key.new" "$dir/tls/server.key"
+  mv -f "$dir/tls/server.crt.new" "$dir/tls/server.crt"
+}
+
+# DIR/tls: a CA of the instance's own and a server certificate for 127.0.0.1.
+make_tls_files() {
+  local dir=$1
+  command -v openssl >/dev/null || die "openssl not found (install the openssl package)"
+  mkdir -p "$dir/tls"
+  chmod 700 "$dir/tls"
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
+    -keyout "$dir/tls/ca.key" -out "$dir/tls/ca.crt" -days 3650 \
+    -subj "/O=Dirlook test/CN=Test CA $(openssl rand -hex 4)" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+    2>/dev/null || die "openssl could not make a CA in $dir/tls"
+  chmod 600 "$dir/tls/ca.key"
+  issue_server_certificate "$dir" 127.0.0.1
+}
+
 write_config() {
   local dir=$1 schema
   cat <<EOF
@@ -117,6 +172,9 @@ olcArgsFile: $dir/slapd.args
 olcLogLevel: none
 olcSizeLimit: unlimited
 olcTimeLimit: unlimited
+EOF
+  if [ -e "$dir/tls/server.crt" ]; then tls_attributes "$dir"; fi
+  cat <<EOF
 
 dn: cn=module{0},cn=config
 objectClass: olcModuleList
@@ -177,11 +235,12 @@ load_data() {
 }
 
 cmd_init() {
-  local dir="" content=sample arg
+  local dir="" content=sample tls=0 arg
   for arg in "$@"; do
     case $arg in
       --empty) content=empty ;;
       --bare) content=bare ;;
+      --tls) tls=1 ;;
       -*) usage ;;
       *) [ -z "$dir" ] || usage; dir=$arg ;;
     esac
@@ -195,23 +254,26 @@ cmd_init() {
   echo "$content" >"$dir/content"
   mkdir -p "$dir/slapd.d" "$dir/db"
   chmod 700 "$dir/slapd.d" "$dir/db"
+  if [ "$tls" = 1 ]; then make_tls_files "$dir"; fi
   write_config "$dir" >"$dir/config.ldif"
   if ! "$SLAPD" -Ta -n0 -F "$dir/slapd.d" -l "$dir/config.ldif" >"$dir/init.log" 2>&1 ||
      ! "$SLAPD" -Tt -u -F "$dir/slapd.d" >>"$dir/init.log" 2>&1 ||
      ! load_data "$dir" >>"$dir/init.log" 2>&1; then
     cat "$dir/init.log" >&2
-    rm -rf "$dir/slapd.d" "$dir/db" "$dir/content" "$dir/$MARKER"
+    rm -rf "$dir/slapd.d" "$dir/db" "$dir/tls" "$dir/content" "$dir/$MARKER"
     die "could not create the instance in $dir"
   fi
   rm -f "$dir/init.log"
 }
 
-# Starts slapd on PORT; prints its pid. Returns 1 when the port was taken,
-# 2 on any other failure.
+# Starts slapd on PORT (and ldaps:// on TLSPORT unless empty); prints its
+# pid. Returns 1 when a port was taken, 2 on any other failure.
 launch() {
-  local dir=$1 port=$2 pid deadline
+  local dir=$1 port=$2 tlsport=$3 pid deadline urls
+  urls="ldap://127.0.0.1:$port/"
+  if [ -n "$tlsport" ]; then urls+=" ldaps://127.0.0.1:$tlsport/"; fi
   : >"$dir/slapd.log"
-  LC_ALL=C "$SLAPD" -d "$LOGLEVEL" -F "$dir/slapd.d" -h "ldap://127.0.0.1:$port/" \
+  LC_ALL=C "$SLAPD" -d "$LOGLEVEL" -F "$dir/slapd.d" -h "$urls" \
     </dev/null >>"$dir/slapd.log" 2>&1 &
   pid=$!
   deadline=$(( $(now_ms) + TIMEOUT * 1000 ))
@@ -250,11 +312,23 @@ watch_owner() {
   ) </dev/null >/dev/null 2>&1 &
 }
 
+# A free port below the kernel's ephemeral range (so no outgoing connection
+# holds it) other than the one given.
+free_port() {
+  local other=$1 port
+  while :; do
+    port=$(( 20000 + (RANDOM * 32768 + RANDOM) % 12000 ))
+    [ "$port" != "$other" ] && ! port_in_use "$port" && break
+  done
+  echo "$port"
+}
+
 cmd_start() {
-  local dir="" port="" owner="" pid rc candidates=() fixed=0 deadline
+  local dir="" port="" owner="" pid rc candidates=() fixed=0 deadline tlsport="" tlskept=""
   while [ $# -gt 0 ]; do
     case $1 in
       --owner) [ $# -ge 2 ] || usage; owner=$2; shift ;;
+      --log) [ $# -ge 2 ] || usage; LOGLEVEL=$2; shift ;;
       -*) usage ;;
       *) if [ -z "$dir" ]; then dir=$1; elif [ -z "$port" ]; then port=$1; else usage; fi ;;
     esac
@@ -277,6 +351,7 @@ cmd_start() {
   elif [ -s "$dir/port" ]; then
     candidates+=("$(<"$dir/port")")
   fi
+  if [ -s "$dir/tls-port" ]; then tlskept=$(<"$dir/tls-port"); fi
 
   deadline=$(( $(now_ms) + TIMEOUT * 1000 ))
   while :; do
@@ -292,13 +367,21 @@ cmd_start() {
         port=${candidates[0]}
         candidates=("${candidates[@]:1}")
       else
-        # Below the kernel's ephemeral range, so no outgoing connection holds it.
-        port=$(( 20000 + (RANDOM * 32768 + RANDOM) % 12000 ))
+        port=$(free_port 0)
       fi
       port_in_use "$port" && continue
     fi
+    tlsport=""
+    if [ -e "$dir/tls/server.crt" ]; then
+      if [ -n "$tlskept" ] && [ "$tlskept" != "$port" ] && ! port_in_use "$tlskept"; then
+        tlsport=$tlskept
+      else
+        tlsport=$(free_port "$port")
+      fi
+      tlskept=""
+    fi
     rc=0
-    pid=$(launch "$dir" "$port") || rc=$?
+    pid=$(launch "$dir" "$port" "$tlsport") || rc=$?
     [ "$rc" = 0 ] && break
     if [ "$rc" = 1 ] && [ "$(now_ms)" -lt "$deadline" ]; then continue; fi
     tail -n 20 "$dir/slapd.log" >&2
@@ -309,6 +392,7 @@ cmd_start() {
   done
   echo "$pid" >"$dir/pid"
   echo "$port" >"$dir/port"
+  if [ -n "$tlsport" ]; then echo "$tlsport" >"$dir/tls-port"; fi
   if [ -n "$owner" ]; then watch_owner "$dir" "$pid" "$owner"; fi
   echo "$port"
 }
@@ -364,6 +448,39 @@ cmd_reload() {
   load_data "$dir"
 }
 
+cmd_tls() {
+  local dir=$1
+  require_instance "$dir"
+  dir=$(absdir "$dir")
+  ! instance_pid "$dir" >/dev/null || die "stop the instance before adding TLS"
+  [ ! -e "$dir/tls/server.crt" ] || return 0
+  make_tls_files "$dir"
+  {
+    printf 'dn: cn=config\nchangetype: modify\n'
+    tls_attributes "$dir" | sed 's/^\([^:]*\): .*/replace: \1\n&\n-/'
+  } >"$dir/tls.ldif"
+  "$SLAPD" -Tm -n0 -F "$dir/slapd.d" -l "$dir/tls.ldif" >"$dir/init.log" 2>&1 ||
+    { cat "$dir/init.log" >&2; rm -rf "$dir/tls"; die "could not add TLS to $dir"; }
+  rm -f "$dir/tls.ldif" "$dir/init.log"
+}
+
+cmd_tls_port() {
+  require_instance "$1"
+  [ -s "$1/tls-port" ] || die "$1 has never been started with TLS"
+  cat "$1/tls-port"
+}
+
+cmd_recert() {
+  local dir=$1
+  shift
+  [ $# -ge 1 ] || usage
+  require_instance "$dir"
+  dir=$(absdir "$dir")
+  [ -e "$dir/tls/ca.key" ] || die "$dir has no TLS"
+  ! instance_pid "$dir" >/dev/null || die "stop the instance before changing its certificate"
+  issue_server_certificate "$dir" "$@"
+}
+
 cmd_destroy() {
   local dir=$1
   [ -d "$dir" ] || return 0
@@ -378,8 +495,9 @@ shift
 case $command in
   init) cmd_init "$@" ;;
   start) cmd_start "$@" ;;
-  stop|kill|status|port|reload|destroy)
+  stop|kill|status|port|reload|destroy|tls|tls-port)
     [ $# -eq 1 ] || usage
-    "cmd_$command" "$1" ;;
+    "cmd_${command//-/_}" "$1" ;;
+  recert) cmd_recert "$@" ;;
   *) usage ;;
 esac

@@ -1,9 +1,11 @@
 // Dirlook: start-up and the message loop.
 
+#include "dialogs/CDialogServerCertificate.h"
 #include "faults/FaultGuard.h"
 #include "frame/CMainFrame.h"
 #include "logging/Log.h"
 #include "profiles/Directories.h"
+#include "security/CertificateTrustService.h"
 #include "services/CommandIcons.h"
 #include "services/QtMessageBoxService.h"
 #include "services/QtWaitService.h"
@@ -60,18 +62,24 @@ int main(int argc, char** argv)
     util::setMessageBoxService(&boxes);
     QtWaitService waits;
     util::setWaitService(&waits);
+    // Server certificates that do not verify: pinned ones pass, the user is
+    // asked about the others.
+    ldapmodel::CertificateTrustService certificates(&CDialogServerCertificate::ask);
+    ldapmodel::setServerCertificateService(&certificates);
 
     if (ldapmodel::Directories::currentWorkingDirectory().empty())
         std::fputs("_getcwd error\n", stderr);
     QString error;
     if (!ui::Startup::setUpDirectories(commandLine, error)) {
         std::fputs(error.toLocal8Bit().constData(), stderr);
+        ldapmodel::setServerCertificateService(nullptr);
         util::setWaitService(nullptr);
         util::setMessageBoxService(nullptr);
         return 1;
     }
 
     const int result = run(application, commandLine);
+    ldapmodel::setServerCertificateService(nullptr);
     util::setWaitService(nullptr);
     util::setMessageBoxService(nullptr);
     util::Log::getLog(L"ldapmodel")->write(L"Dirlook ends");

@@ -20,10 +20,11 @@ std::unique_ptr<LdapSession> DirectoryReader::openSession(const std::wstring& ho
                                                           const std::wstring& password,
                                                           bool anonymous, unsigned int timeLimit,
                                                           const Preferences& preferences,
-                                                          int& connectResult)
+                                                          const TlsSettings& tls, int& connectResult)
 {
     auto session = std::make_unique<LdapSession>();
     session->setTimeouts({preferences.connectTimeoutSeconds, preferences.operationTimeoutSeconds});
+    session->setTlsSettings(tls);
     if (session->connect(host, port, bindDN, password, anonymous) != 0) {
         connectResult = session->getConnectResult();
         return nullptr;

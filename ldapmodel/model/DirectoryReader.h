@@ -3,6 +3,7 @@
 #include "handles/gc_ptr.h"
 #include "model/Preferences.h"
 #include "records/LDAPEntry.h"
+#include "session/TlsSettings.h"
 
 #include <map>
 #include <memory>
@@ -26,14 +27,14 @@ public:
                     unsigned int sizeLimit);
 
     // A bound session with the time limit (0 = none) and the preferences'
-    // time-outs applied, or null when the connect failed. connectResult gets
-    // the connect's code, 0 after a good one.
+    // time-outs applied, secured as tls says, or null when the connect
+    // failed. connectResult gets the connect's code, 0 after a good one.
     static std::unique_ptr<LdapSession> openSession(const std::wstring& host, int port,
                                                     const std::wstring& bindDN,
                                                     const std::wstring& password, bool anonymous,
                                                     unsigned int timeLimit,
                                                     const Preferences& preferences,
-                                                    int& connectResult);
+                                                    const TlsSettings& tls, int& connectResult);
 
     // From the cache, or read from the server and filed (first filed wins);
     // empty when the read fails, which is not cached.

@@ -252,7 +252,7 @@ int Model::openSession(bool anonymous)
     int connectResult = 0;
     std::unique_ptr<LdapSession> session =
         DirectoryReader::openSession(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword,
-                                     anonymous, m_uTimeLimit, m_preferences, connectResult);
+                                     anonymous, m_uTimeLimit, m_preferences, m_tls, connectResult);
     m_iLastConnectResult = connectResult;
     if (session == nullptr)
         return -1;

@@ -8,6 +8,7 @@
 #include "model/SubtreeOutcome.h"
 #include "records/LDAPAttributeValue.h"
 #include "records/LDAPEntry.h"
+#include "session/TlsSettings.h"
 
 #include <atomic>
 #include <functional>
@@ -78,6 +79,10 @@ public:
     const std::wstring& getBindDN() const { return m_strBindDN; }
     void setPassword(const std::wstring& password);
     const std::wstring& getPassword() const { return m_strPassword; }
+    // How the next connect protects the connection (LDAPS, StartTLS, the CA
+    // file); kept over disconnects like the host.
+    void setTlsSettings(const TlsSettings& tls) { m_tls = tls; }
+    const TlsSettings& getTlsSettings() const { return m_tls; }
 
     // Size limit: entries per search, 0 = none. Setting it while connected
     // reads the top of the tree again.
@@ -378,6 +383,7 @@ private:
     int m_iPortnumber = 389;
     std::wstring m_strBindDN;
     std::wstring m_strPassword;
+    TlsSettings m_tls;
     std::wstring m_strBaseDN;
     std::wstring m_strFilter;
     std::unique_ptr<LdapSession> m_pSession;

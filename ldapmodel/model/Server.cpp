@@ -59,7 +59,7 @@ int Server::connect(bool anonymous)
         std::unique_ptr<LdapSession> session =
             DirectoryReader::openSession(m_strHostname, m_iPortnumber, m_strBindDN, m_strPassword,
                                          anonymous, m_uTimeLimit, Model::instance().getPreferences(),
-                                         connectResult);
+                                         m_tls, connectResult);
         if (session == nullptr)
             return -1;
         m_pSession = std::move(session);

@@ -3,6 +3,7 @@
 #include "handles/gc_ptr.h"
 #include "handles/RefCount.h"
 #include "records/LDAPEntry.h"
+#include "session/TlsSettings.h"
 
 #include <map>
 #include <memory>
@@ -37,6 +38,8 @@ public:
     void setBindDN(const std::wstring& bindDN) { m_strBindDN = bindDN; }
     const std::wstring& getBindDN() const { return m_strBindDN; }
     void setPassword(const std::wstring& password) { m_strPassword = password; }
+    void setTlsSettings(const TlsSettings& tls) { m_tls = tls; }
+    const TlsSettings& getTlsSettings() const { return m_tls; }
     void setSizeLimit(unsigned int sizeLimit) { m_uSizeLimit = sizeLimit; }
     unsigned int getSizeLimit() const { return m_uSizeLimit; }
     void setTimeLimit(unsigned int timeLimit) { m_uTimeLimit = timeLimit; }
@@ -71,6 +74,7 @@ private:
     int m_iPortnumber = 389;
     std::wstring m_strBindDN;
     std::wstring m_strPassword;
+    TlsSettings m_tls;
     std::wstring m_strBaseDN;
     std::wstring m_strFilter = L"objectclass=*";
     unsigned int m_uSizeLimit = 30;

@@ -303,6 +303,40 @@ const FieldFormat kFields[] = {
     {"ServerName", "ServerName\t\t", ValueKind::TextLine},
 };
 
+// The extra lines after the nine, written only when not the default.
+constexpr char kSecurityKey[] = "Security";
+constexpr char kSecurityKeyAndTabs[] = "Security\t\t";
+constexpr char kCaCertificateKey[] = "CACertificate";
+constexpr char kCaCertificateKeyAndTabs[] = "CACertificate\t\t";
+// Longest extra line skipped whole; a longer one ends the reading.
+constexpr std::size_t kMaxExtraLineLength = 65536;
+
+// The extra lines after the nine, up to the end of the file.
+void readExtraLines(ProfileReader& reader, ConnectionPropertyFile& profile)
+{
+    std::string key;
+    std::string text;
+    while (reader.readWord(key, kMaxKeyLength)) {
+        if (key == kSecurityKey) {
+            if (readLineValue(reader, ConnectionPropertyFile::kMaxLineLength, text)) {
+                while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+                    text.pop_back();
+                profile.setSecurityText(bytesToText(text));
+            } else {
+                profile.setSecurityText(L"-");  // a Security line without a value: not known
+            }
+        } else if (key == kCaCertificateKey) {
+            profile.setCaCertificate(
+                readLineValue(reader, ConnectionPropertyFile::kMaxCaCertificateLength + 2, text) ? bytesToText(text)
+                                                                                            : std::wstring());
+        } else {
+            std::string rest;
+            if (!reader.readLine(rest, kMaxExtraLineLength))
+                break;
+        }
+    }
+}
+
 } // namespace
 
 ConnectionPropertyFile::ConnectionPropertyFile(const std::wstring& fileName)
@@ -374,10 +408,35 @@ int ConnectionPropertyFile::load()
         default: break;
         }
     }
+    readExtraLines(reader, *this);
     util::Log::getLog(L"ldapmodel")
         ->write(L"ConnectionPropertyFile::load %s host %s", m_strFileName.c_str(),
                 m_strHostName.c_str());
     return 0;
+}
+
+void ConnectionPropertyFile::setSecurity(Security value)
+{
+    m_security = value;
+    switch (value) {
+    case Security::None: m_strSecurity.clear(); break;
+    case Security::Ldaps: m_strSecurity = L"ldaps"; break;
+    case Security::StartTls: m_strSecurity = L"starttls"; break;
+    case Security::Unknown: break;
+    }
+}
+
+void ConnectionPropertyFile::setSecurityText(const std::wstring& value)
+{
+    m_strSecurity = value;
+    if (value.empty())
+        m_security = Security::None;
+    else if (value == L"ldaps")
+        m_security = Security::Ldaps;
+    else if (value == L"starttls")
+        m_security = Security::StartTls;
+    else
+        m_security = Security::Unknown;
 }
 
 wchar_t ConnectionPropertyFile::firstUnstorableCharacter(const std::wstring& text)
@@ -419,6 +478,10 @@ int ConnectionPropertyFile::save()
     content += "\r\n";
     appendLine(content, kFields[7].keyAndTabs, m_strFilter);
     appendLine(content, kFields[8].keyAndTabs, m_strServerName);
+    if (m_security != Security::None)
+        appendLine(content, kSecurityKeyAndTabs, m_strSecurity);
+    if (!m_strCaCertificate.empty())
+        appendLine(content, kCaCertificateKeyAndTabs, m_strCaCertificate);
 
     // The file holds a clear-text password. It is written whole to a new
     // owner-only file beside the profile, then renamed over it: a reader

@@ -9,8 +9,21 @@ namespace ldapmodel {
 
 // One connection profile and its file of nine "Key<tabs>value" lines.
 // The file holds one byte per character (codes 0 to 255) and CR LF line ends.
+// Settings beyond the nine follow as extra lines of the same form, each
+// written only when it differs from the default, so that a profile that
+// uses none of them keeps its nine lines: "Security" (ldaps or starttls)
+// and "CACertificate" (a CA file's path). Extra lines load in any order;
+// unknown ones are skipped.
 class ConnectionPropertyFile : public memorylib::RefCount {
 public:
+    // How the connection is protected ("Security" line).
+    enum class Security {
+        None,      // no line
+        Ldaps,     // "ldaps"
+        StartTls,  // "starttls"
+        Unknown    // another value, kept as it was read (getSecurityText)
+    };
+
     // fileName: full or working-directory-relative path of the profile file.
     explicit ConnectionPropertyFile(const std::wstring& fileName);
     ~ConnectionPropertyFile() override;
@@ -18,7 +31,8 @@ public:
     // 0: all nine fields read; 1: the contents stopped matching the format
     // (fields read so far keep their new values); -1: can't open the file.
     // Text values and the password are the rest of their line, leading tabs
-    // and spaces dropped; port and flag are one word each.
+    // and spaces dropped; port and flag are one word each. The extra lines
+    // after them are read when there (they don't change the result).
     int load();
     // 0 after writing; -1 when the file can't be written (getSaveError says
     // why; any existing file stays as it was). The profile is written to a
@@ -40,6 +54,10 @@ public:
     std::wstring getFilter() const { return m_strFilter; }
     std::wstring getServerName() const { return m_strServerName; }
     std::wstring getFileName() const { return m_strFileName; }
+    Security getSecurity() const { return m_security; }
+    // The Security line's value as read or set; empty for None.
+    const std::wstring& getSecurityText() const { return m_strSecurity; }
+    std::wstring getCaCertificate() const { return m_strCaCertificate; }
 
     void setName(const std::wstring& value) { m_strName = value; }
     void setHostName(const std::wstring& value) { m_strHostName = value; }
@@ -50,6 +68,13 @@ public:
     void setAnonymous(bool value) { m_bAnonymous = value; }
     void setFilter(const std::wstring& value) { m_strFilter = value; }
     void setServerName(const std::wstring& value) { m_strServerName = value; }
+    void setSecurity(Security value);
+    // Sets the Security line's value; an unknown one gives Unknown.
+    void setSecurityText(const std::wstring& value);
+    void setCaCertificate(const std::wstring& value) { m_strCaCertificate = value; }
+
+    // Longest CACertificate value that loads back whole.
+    static constexpr std::size_t kMaxCaCertificateLength = 4096;
 
     // Longest rest of a line that load takes for a text value (tabs included).
     static constexpr std::size_t kMaxLineLength = 254;
@@ -79,6 +104,9 @@ private:
     bool m_bAnonymous = false;
     std::wstring m_strFilter;
     std::wstring m_strServerName;
+    Security m_security = Security::None;
+    std::wstring m_strSecurity;
+    std::wstring m_strCaCertificate;
     const std::wstring m_strFileName;
     std::wstring m_strSaveError;
 };

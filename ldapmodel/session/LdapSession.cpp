@@ -12,15 +12,24 @@
 #include "session/LdapModList.h"
 #include "session/LdapSearchMessage.h"
 #include "session/LdapValueList.h"
+#include "session/ServerCertificateService.h"
+#include "session/TcpConnect.h"
+#include "session/TlsHandshake.h"
+#include "session/TrustAnchors.h"
+#include "utilities/MessageBox.h"
 #include "utilities/Util.h"
 #include "utilities/WaitService.h"
 
 #include <ldap.h>
+#include <openldap.h>
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <cerrno>
+#include <cstring>
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -188,6 +197,8 @@ void LdapSession::HandleCloser::operator()(ldap* handle) const
     const int socket = socketOf(handle);
     if (socket >= 0)
         makeNonBlocking(socket);
+    // libldap 2.5 frees every TLS option with the handle but this one.
+    ldap_set_option(handle, LDAP_OPT_X_TLS_CACERT, nullptr);
     ldap_unbind_ext_s(handle, nullptr, nullptr);
 }
 
@@ -258,9 +269,14 @@ void LdapSession::giveUp(int messageId)
 int LdapSession::awaitResult(int messageId, const std::wstring& what, int timeoutSeconds,
                              LdapMessage& result)
 {
+    return awaitResultUntil(messageId, what, Clock::now() + std::chrono::seconds(timeoutSeconds), result);
+}
+
+int LdapSession::awaitResultUntil(int messageId, const std::wstring& what, Clock::time_point deadline,
+                                  LdapMessage& result)
+{
     LDAP* handle = m_pHandle.get();
     util::WaitScope wait(what);
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         timeval slice = toTimeval(std::clamp(left, std::chrono::milliseconds(0),
@@ -297,37 +313,27 @@ int LdapSession::awaitResult(int messageId, const std::wstring& what, int timeou
     }
 }
 
-int LdapSession::connect(const std::wstring& host, int port, const std::wstring& bindDn,
-                         const std::wstring& password, bool anonymous)
+int LdapSession::openHandle(const std::string& url)
 {
-    DIRLOOK_GUARD(L"LdapSession");
-    util::TraceScope trace(L"LdapSession::connect");
-    disconnect();
-    m_iLostCode.store(0);
-    m_strHost = host;
-    m_iPort = port;
-    util::Log::getLog(L"ldapmodel")
-        ->write(L"LdapSession::connect %s port %d%s", host.c_str(), port,
-                anonymous ? L" anonymous" : L"");
-
-    std::string urlHost;
     LDAP* handle = nullptr;
-    if (port > 0 && port <= 65535 && hostForUrl(host, urlHost)) {
-        std::string url = "ldap://" + urlHost + ":" + std::to_string(port);
-        if (ldap_initialize(&handle, url.c_str()) != LDAP_SUCCESS && handle != nullptr) {
-            ldap_unbind_ext_s(handle, nullptr, nullptr);
-            handle = nullptr;
-        }
+    if (ldap_initialize(&handle, url.c_str()) != LDAP_SUCCESS && handle != nullptr) {
+        ldap_unbind_ext_s(handle, nullptr, nullptr);
+        handle = nullptr;
     }
     m_pHandle.reset(handle);
     if (m_pHandle == nullptr) {
-        m_iConnectResult = ldapResultCode(LDAP_SERVER_DOWN);
-        reportLdapError(m_iConnectResult, L"Cannot create a connection");
-        return -1;
+        const int code = ldapResultCode(LDAP_SERVER_DOWN);
+        reportLdapError(code, L"Cannot create a connection");
+        return code;
     }
+    return applyOptions();
+}
 
+int LdapSession::applyOptions()
+{
     // Version 3; the TCP connect runs in the background and is bounded, and
-    // so is any wait the library does on its own.
+    // so is any wait the library does on its own (libldap 2.5 waits for the
+    // TLS handshake in slices of its network time-out only when asynchronous).
     int version = LDAP_VERSION3;
     int code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_PROTOCOL_VERSION, &version));
     const Timeouts timeouts = getTimeouts();
@@ -340,9 +346,211 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     if (code == LDAP_SUCCESS)
         code = ldapOptionResultCode(ldap_set_option(m_pHandle.get(), LDAP_OPT_CONNECT_ASYNC, LDAP_OPT_ON));
     if (code != LDAP_SUCCESS) {
-        m_iConnectResult = code;
         reportLdapError(code, L"Set Server Options");
-        m_pHandle.reset();
+        releaseHandle();
+        return code;
+    }
+    return LDAP_SUCCESS;
+}
+
+void LdapSession::abandonConnection()
+{
+    const int socket = m_iSocket.load();
+    if (socket >= 0)
+        ::shutdown(socket, SHUT_RDWR);
+    releaseHandle();
+}
+
+int LdapSession::connectSocket(const std::string& url, Clock::time_point deadline)
+{
+    const std::wstring context = L"Connect to " + serverName();
+    int socket = -1;
+    std::wstring diagnostic;
+    const TcpConnect::Outcome outcome = TcpConnect::open(util::toUtf8(m_strHost), m_iPort, deadline,
+                                                         L"Connecting to " + serverName() + L"...", socket,
+                                                         diagnostic);
+    int code = LDAP_SUCCESS;
+    if (outcome == TcpConnect::Outcome::GivenUp)
+        return ldapResultCode(LDAP_USER_CANCELLED);
+    if (outcome == TcpConnect::Outcome::TimedOut)
+        code = ldapResultCode(LDAP_TIMEOUT);
+    else if (outcome == TcpConnect::Outcome::Failed)
+        code = ldapResultCode(LDAP_SERVER_DOWN);
+    if (code != LDAP_SUCCESS) {
+        setLastDiagnostic(code, diagnostic);
+        reportLdapError(code, context);
+        return code;
+    }
+    // libldap takes the connected socket over.
+    LDAP* handle = nullptr;
+    if (ldap_init_fd(socket, LDAP_PROTO_TCP, url.c_str(), &handle) != LDAP_SUCCESS || handle == nullptr) {
+        ::close(socket);
+        code = ldapResultCode(LDAP_SERVER_DOWN);
+        reportLdapError(code, L"Cannot create a connection");
+        return code;
+    }
+    m_pHandle.reset(handle);
+    m_iSocket.store(socket);
+    return applyOptions();
+}
+
+int LdapSession::startTls(Clock::time_point deadline)
+{
+    int messageId = -1;
+    int code = ldapResultCode(ldap_start_tls(m_pHandle.get(), nullptr, nullptr, &messageId));
+    LdapMessage result;
+    if (code == LDAP_SUCCESS)
+        code = awaitResultUntil(messageId, L"Starting TLS with " + serverName() + L"...", deadline, result);
+    if (code == LDAP_SUCCESS)
+        return code;
+    // Never on in clear text: the connect ends here.
+    const bool refused = code > LDAP_SUCCESS && code <= LDAP_OTHER;
+    reportLdapError(code, refused ? std::wstring(L"The server refused StartTLS; no bind was sent")
+                                  : L"StartTLS with " + serverName());
+    return code;
+}
+
+bool LdapSession::acceptCertificate(const TrustAnchors& trust)
+{
+    berval der{};
+    if (ldap_get_option(m_pHandle.get(), LDAP_OPT_X_TLS_PEERCERT, &der) != LDAP_OPT_SUCCESS || der.bv_val == nullptr)
+        return false;
+    LdapMemory owned(der.bv_val);
+    ServerCertificate certificate;
+    certificate.host = m_strHost;
+    certificate.port = m_iPort;
+    certificate.der.assign(der.bv_val, der.bv_len);
+    certificate.trustAnchors = trust.pem();
+    const bool accepted = serverCertificateService().accept(certificate);
+    util::Log::getLog(L"ldapmodel")->write(L"LdapSession %s: unverified certificate %s", serverName().c_str(),
+                                          accepted ? L"accepted" : L"refused");
+    return accepted;
+}
+
+int LdapSession::secureConnection(const std::string& url, Clock::time_point deadline)
+{
+    TrustAnchors trust;
+    std::wstring error;
+    if (!trust.prepare(m_tls.caFile, error)) {
+        util::messageBox(L"Secure connection", error, util::BoxIcon::Warning, util::BoxButtons::Ok);
+        return ldapResultCode(LDAP_LOCAL_ERROR);
+    }
+    std::wstring firstFailure;
+    // libldap verifies first; a certificate it refuses is fetched once more
+    // without verification, for the certificate service to judge.
+    for (const bool verify : {true, false}) {
+        int code = connectSocket(url, deadline);
+        if (code != LDAP_SUCCESS)
+            return code;
+        int require = verify ? LDAP_OPT_X_TLS_DEMAND : LDAP_OPT_X_TLS_ALLOW;
+        int subjectAltName = LDAP_OPT_X_TLS_ALLOW;  // a name in the certificate must match the host
+        int client = 0;
+        LDAP* handle = m_pHandle.get();
+        code = ldapOptionResultCode(ldap_set_option(handle, LDAP_OPT_X_TLS_REQUIRE_CERT, &require));
+        if (code == LDAP_SUCCESS)
+            code = ldapOptionResultCode(ldap_set_option(handle, LDAP_OPT_X_TLS_REQUIRE_SAN, &subjectAltName));
+        if (code == LDAP_SUCCESS)
+            code = ldapOptionResultCode(ldap_set_option(
+                handle, LDAP_OPT_X_TLS_CACERTFILE, trust.libraryFile().empty() ? nullptr : trust.libraryFile().c_str()));
+        if (code == LDAP_SUCCESS)
+            code = ldapOptionResultCode(ldap_set_option(handle, LDAP_OPT_X_TLS_CACERTDIR, nullptr));
+        if (code == LDAP_SUCCESS && !trust.libraryCertificate().empty()) {
+            berval certificate{trust.libraryCertificate().size(), const_cast<char*>(trust.libraryCertificate().data())};
+            code = ldapOptionResultCode(ldap_set_option(handle, LDAP_OPT_X_TLS_CACERT, &certificate));
+        }
+        // A fresh context of this connection's own, built from the options above.
+        if (code == LDAP_SUCCESS)
+            code = ldapOptionResultCode(ldap_set_option(handle, LDAP_OPT_X_TLS_NEWCTX, &client));
+        if (code != LDAP_SUCCESS) {
+            noteResult(handle, code);
+            reportLdapError(code, L"Set up TLS");
+            abandonConnection();
+            return code;
+        }
+        if (m_tls.mode == SecurityMode::StartTls)
+            code = startTls(deadline);
+        if (code != LDAP_SUCCESS) {
+            abandonConnection();
+            return code;
+        }
+
+        std::wstring diagnostic;
+        const TlsHandshake::Outcome outcome = TlsHandshake::run(
+            handle, m_iSocket.load(), deadline, L"Securing the connection to " + serverName() + L"...", diagnostic);
+        if (outcome == TlsHandshake::Outcome::Done) {
+            if (!verify && !acceptCertificate(trust)) {
+                abandonConnection();
+                return ldapResultCode(LDAP_USER_CANCELLED);
+            }
+            char* version = nullptr;
+            char* cipher = nullptr;
+            ldap_get_option(handle, LDAP_OPT_X_TLS_VERSION, &version);
+            ldap_get_option(handle, LDAP_OPT_X_TLS_CIPHER, &cipher);
+            LdapMemory ownedVersion(version);
+            LdapMemory ownedCipher(cipher);
+            m_strTlsVersion = version != nullptr ? util::fromUtf8(version) : std::wstring(L"TLS");
+            m_strTlsCipher = cipher != nullptr ? util::fromUtf8(cipher) : std::wstring();
+            return LDAP_SUCCESS;
+        }
+        abandonConnection();
+        if (outcome == TlsHandshake::Outcome::GivenUp)
+            return ldapResultCode(LDAP_USER_CANCELLED);
+        const std::wstring context = L"TLS handshake with " + serverName();
+        if (outcome == TlsHandshake::Outcome::TimedOut) {
+            code = ldapResultCode(LDAP_TIMEOUT);
+            reportLdapError(code, context);
+            return code;
+        }
+        if (verify) {
+            firstFailure = diagnostic;
+            continue;
+        }
+        code = ldapResultCode(LDAP_CONNECT_ERROR);
+        std::wstring detail = diagnostic.empty() ? firstFailure : diagnostic;
+        if (m_tls.mode == SecurityMode::Ldaps)
+            detail += std::wstring(detail.empty() ? L"" : L"\n")
+                      + L"Does the server take LDAPS on this port? LDAPS is usually on port 636, StartTLS on 389.";
+        setLastDiagnostic(code, detail);
+        reportLdapError(code, context);
+        return code;
+    }
+    return ldapResultCode(LDAP_CONNECT_ERROR);
+}
+
+int LdapSession::connect(const std::wstring& host, int port, const std::wstring& bindDn,
+                         const std::wstring& password, bool anonymous)
+{
+    DIRLOOK_GUARD(L"LdapSession");
+    util::TraceScope trace(L"LdapSession::connect");
+    disconnect();
+    m_iLostCode.store(0);
+    m_strHost = host;
+    m_iPort = port;
+    m_strTlsVersion.clear();
+    m_strTlsCipher.clear();
+    static const wchar_t* const kModes[] = {L"", L" LDAPS", L" StartTLS"};
+    util::Log::getLog(L"ldapmodel")
+        ->write(L"LdapSession::connect %s port %d%s%s", host.c_str(), port, kModes[static_cast<int>(m_tls.mode)],
+                anonymous ? L" anonymous" : L"");
+
+    std::string urlHost;
+    if (port <= 0 || port > 65535 || !hostForUrl(host, urlHost)) {
+        m_iConnectResult = ldapResultCode(LDAP_SERVER_DOWN);
+        reportLdapError(m_iConnectResult, L"Cannot create a connection");
+        return -1;
+    }
+    // The URL stays ldap:// for LDAPS too: the TLS handshake is run here,
+    // bounded and watched, not inside the library's connect.
+    const std::string url = "ldap://" + urlHost + ":" + std::to_string(port);
+    const Timeouts timeouts = getTimeouts();
+    int code = LDAP_SUCCESS;
+    if (m_tls.mode == SecurityMode::None)
+        code = openHandle(url);
+    else
+        code = secureConnection(url, Clock::now() + std::chrono::seconds(timeouts.connectSeconds));
+    if (code != LDAP_SUCCESS) {
+        m_iConnectResult = code;
+        releaseHandle();
         return -1;
     }
 
@@ -375,6 +583,8 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     }
     if (code != LDAP_SUCCESS) {
         m_iConnectResult = code;
+        if (code == ldapResultCode(LDAP_SERVER_DOWN) && m_tls.mode == SecurityMode::None && port == kLdapsPort)
+            setLastDiagnostic(code, L"Port 636 is the usual port of LDAPS: should the connection's security be LDAPS?");
         reportLdapError(code, L"Bind to server");
         releaseHandle();
         return -1;

@@ -3,8 +3,10 @@
 #include "handles/gc_ptr.h"
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
+#include "session/TlsSettings.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +19,7 @@ namespace ldapmodel {
 
 class LdapMessage;
 class LdapModList;
+class TrustAnchors;
 struct LdapSearchMessage;
 
 // One LDAP session: owns the library handle from ldap_initialize to
@@ -35,6 +38,14 @@ struct LdapSearchMessage;
 // service (utilities/WaitService.h) between slices. A time-out abandons the
 // request and returns 85; a Stop from the service abandons it and returns
 // 88 (user cancelled); a Cancel does the same and drops the connection.
+//
+// TLS (setTlsSettings): LDAPS and StartTLS run libldap's handshake on a
+// fresh TLS context that trusts the system's CA bundle and the settings' CA
+// file and checks the host name; StartTLS never falls back to clear text.
+// A certificate libldap refuses is fetched once more on a second connection
+// that does not verify it, and handed to the server certificate service
+// (ServerCertificateService.h); the bind follows only when it accepts.
+// Until then nothing is sent beyond the handshake.
 //
 // Lost connection: after 81 (server down), a Cancel or a failed abandon the
 // session is lost: the handle is released at the end of that call, the lost
@@ -78,6 +89,10 @@ public:
     void setTimeouts(const Timeouts& timeouts);
     Timeouts getTimeouts() const;
 
+    // How the next connect protects its connection; any time before it.
+    void setTlsSettings(const TlsSettings& settings) { m_tls = settings; }
+    const TlsSettings& getTlsSettings() const { return m_tls; }
+
     // Opens the handle ("ldap://host:port"), sets protocol version 3 and
     // the time-outs, and binds (anonymous: null DN and no password,
     // whatever bindDn holds) within the connect time-out. Reports "Cannot
@@ -85,12 +100,23 @@ public:
     // (85 after the time-out; a cancelled wait is not reported); after a
     // failure no handle is kept. 0 or -1. An existing handle is released
     // first. The reported code, or 0, is kept for getConnectResult.
+    // With TLS the TCP connect, StartTLS and the handshake come first,
+    // within the connect time-out together, then the bind within another
+    // (a certificate question may lie between); their failures are
+    // reported with what failed: the CA file (82), the TCP connect, the
+    // server refusing StartTLS, the handshake (85 after the time-out). A
+    // refused certificate or a cancelled wait gives 88 and no report.
     int connect(const std::wstring& host, int port, const std::wstring& bindDn,
                 const std::wstring& password, bool anonymous);
     int getConnectResult() const { return m_iConnectResult; }
     // Unbinds and forgets the handle; harmless without one.
     void disconnect();
     bool isConnected() const { return m_bConnected.load() && !isLost(); }
+    // After a good connect with TLS: the protocol and cipher libldap names
+    // ("TLS1.3", "AES-256-GCM"). Empty without TLS. User-interface thread.
+    bool isEncrypted() const { return !m_strTlsVersion.empty(); }
+    const std::wstring& getTlsVersion() const { return m_strTlsVersion; }
+    const std::wstring& getTlsCipher() const { return m_strTlsCipher; }
     bool hasHandle() const { return m_pHandle != nullptr; }
 
     // The connection broke or was given up (see the class comment); the
@@ -170,6 +196,7 @@ private:
         void operator()(ldap* handle) const;
     };
     class CallScope;
+    using Clock = std::chrono::steady_clock;
 
     // The handle when the session may send, else null.
     ldap* usableHandle() const;
@@ -178,6 +205,25 @@ private:
     // 85, 88 (see the class comment).
     int awaitResult(int messageId, const std::wstring& what, int timeoutSeconds,
                     LdapMessage& result);
+    // awaitResult up to a deadline instead of a time-out.
+    int awaitResultUntil(int messageId, const std::wstring& what, Clock::time_point deadline,
+                         LdapMessage& result);
+    // ldap_initialize on url and the options every connection has; reports
+    // and returns the code (no handle is kept after a failure).
+    int openHandle(const std::string& url);
+    // Those options on the handle; reports and releases it on failure.
+    int applyOptions();
+    // The TLS steps of connect; 0 or the code (reported, unless 88).
+    int secureConnection(const std::string& url, Clock::time_point deadline);
+    // Opens the TCP connection itself, waited for in slices, and hands it
+    // to a new handle for url; reports.
+    int connectSocket(const std::string& url, Clock::time_point deadline);
+    // The StartTLS operation; a refusal is reported and ends the connect.
+    int startTls(Clock::time_point deadline);
+    // Hands the peer's certificate to the certificate service.
+    bool acceptCertificate(const TrustAnchors& trust);
+    // Shuts the socket down and releases the handle: nothing more is sent.
+    void abandonConnection();
     // ldap_search_ext (no time limit of its own) and awaitResult.
     int search(const std::wstring& base, int scope, const std::wstring& filter, char** attributes,
                bool attrsOnly, unsigned int sizeLimit, const std::wstring& what, LdapMessage& result);
@@ -205,6 +251,9 @@ private:
     int m_iPort = 0;
     unsigned int m_uTimeLimit = 0;
     int m_iConnectResult = 0;
+    TlsSettings m_tls;
+    std::wstring m_strTlsVersion;
+    std::wstring m_strTlsCipher;
 };
 
 } // namespace ldapmodel

@@ -194,7 +194,7 @@ std::string tempRoot() {
 
 }  // namespace
 
-TestDirectoryServer::TestDirectoryServer(Content content) : m_content(content) {}
+TestDirectoryServer::TestDirectoryServer(Content content, Tls tls) : m_content(content), m_tls(tls) {}
 
 TestDirectoryServer::~TestDirectoryServer() {
   // A forked child (a death test) must leave its parent's server alone.
@@ -221,6 +221,7 @@ bool TestDirectoryServer::ensureInitialised() {
   std::vector<std::string> args{"init", m_directory};
   if (m_content == Content::Empty) args.push_back("--empty");
   if (m_content == Content::Bare) args.push_back("--bare");
+  if (m_tls == Tls::On) args.push_back("--tls");
   std::string output;
   if (!runScript(args, output)) return false;
   std::ofstream(m_directory + "/.remove-with-owner").put('\n');
@@ -236,6 +237,10 @@ bool TestDirectoryServer::start() {
   if (m_port > 0) args.push_back(std::to_string(m_port));
   args.push_back("--owner");
   args.push_back(std::to_string(::getpid()));
+  if (!m_logLevel.empty()) {
+    args.push_back("--log");
+    args.push_back(m_logLevel);
+  }
   std::string output;
   if (!runScript(args, output)) return false;
   const int port = std::atoi(trimmed(output).c_str());
@@ -245,6 +250,14 @@ bool TestDirectoryServer::start() {
     return false;
   }
   m_port = port;
+  if (m_tls == Tls::On) {
+    std::string tlsOutput;
+    if (!runScript({"tls-port", m_directory}, tlsOutput)) {
+      stop();
+      return false;
+    }
+    m_tlsPort = std::atoi(trimmed(tlsOutput).c_str());
+  }
   m_running = true;
   return true;
 }
@@ -284,6 +297,29 @@ bool TestDirectoryServer::isRunning() const {
 
 std::string TestDirectoryServer::uri() const {
   return "ldap://" + host() + ":" + std::to_string(m_port);
+}
+
+std::string TestDirectoryServer::ldapsUri() const {
+  return "ldaps://" + host() + ":" + std::to_string(m_tlsPort);
+}
+
+std::string TestDirectoryServer::caCertificateFile() const {
+  return m_directory + "/tls/ca.crt";
+}
+
+bool TestDirectoryServer::reissueCertificate(const std::vector<std::string>& names) {
+  if (!ensureInitialised()) return false;
+  stop();
+  std::vector<std::string> args{"recert", m_directory};
+  args.insert(args.end(), names.begin(), names.end());
+  std::string output;
+  if (!runScript(args, output)) return false;
+  return start();
+}
+
+std::string TestDirectoryServer::log() const {
+  std::ifstream in(m_directory + "/slapd.log", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 const char* TestDirectoryServer::baseDn() { return sample::kBaseDn; }

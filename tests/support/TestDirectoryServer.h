@@ -103,7 +103,12 @@ public:
     Bare     // the database without entries
   };
 
-  explicit TestDirectoryServer(Content content = Content::Sample);
+  enum class Tls {
+    Off,  // ldap:// only
+    On    // also StartTLS and an ldaps:// port, with a CA of the instance's own
+  };
+
+  explicit TestDirectoryServer(Content content = Content::Sample, Tls tls = Tls::Off);
   ~TestDirectoryServer();
   TestDirectoryServer(const TestDirectoryServer&) = delete;
   TestDirectoryServer& operator=(const TestDirectoryServer&) = delete;
@@ -128,6 +133,20 @@ public:
   const std::string& directory() const { return m_directory; }
   // What the script reported when start() or another step failed.
   const std::string& lastError() const { return m_lastError; }
+
+  // TLS (Tls::On): the ldaps:// port (0 before the first start or without
+  // TLS), its URI, and the CA that signed the server's certificate (PEM).
+  // The certificate is issued for 127.0.0.1.
+  int tlsPort() const { return m_tlsPort; }
+  std::string ldapsUri() const;
+  std::string caCertificateFile() const;
+  // Stops the server, gives it a new key and certificate for the names (IP
+  // addresses or DNS names) from the same CA and starts it again.
+  bool reissueCertificate(const std::vector<std::string>& names);
+  // slapd's log level from the next start ("stats": connections, TLS
+  // handshakes and operations), and its log so far.
+  void setLogLevel(const std::string& level) { m_logLevel = level; }
+  std::string log() const;
 
   static const char* baseDn();
   static const char* adminDn();
@@ -178,6 +197,9 @@ private:
   bool ensureInitialised();
 
   Content m_content;
+  Tls m_tls;
+  std::string m_logLevel;
+  int m_tlsPort = 0;
   std::string m_directory;
   bool m_initialised = false;
   bool m_running = false;

@@ -5,6 +5,7 @@
 #include "logging/Log.h"
 #include "logging/Trace.h"
 #include "profiles/Directories.h"
+#include "services/CommandGlyphs.h"
 #include "services/DialogService.h"
 
 #include <QFileInfo>
@@ -96,8 +97,19 @@ int CDialogConnection::readProfiles()
     m_pConnectionFiles->listFileNames(fileNames);
     for (const std::wstring& fileName : fileNames) {
         std::wstring name;
-        if (ConnectionFiles::profileNameOf(fileName, name))
-            m_pList->addItem(QString::fromStdWString(name));
+        if (!ConnectionFiles::profileNameOf(fileName, name))
+            continue;
+        auto* line = new QListWidgetItem(QString::fromStdWString(name), m_pList);
+        using Security = ldapmodel::ConnectionPropertyFile::Security;
+        const gc_ptr<ldapmodel::ConnectionPropertyFile> profile = m_pConnectionFiles->findByName(name);
+        const Security security = profile.get() != nullptr ? profile->getSecurity() : Security::None;
+        if (security == Security::Ldaps || security == Security::StartTls) {
+            line->setIcon(ui::drawnPadlockIcon());
+            line->setToolTip(security == Security::Ldaps ? QStringLiteral("LDAPS: encrypted")
+                                                         : QStringLiteral("StartTLS: encrypted"));
+        } else if (security == Security::None) {
+            line->setToolTip(QStringLiteral("Not encrypted: the password goes in clear text"));
+        }
     }
     // A missing directory (every first start) or an empty one simply has no
     // profiles; one that is there but can't be read is reported.
@@ -142,6 +154,9 @@ bool CDialogConnection::takeProfileValues()
     m_bAnonymous = m_pActiveConnection->getAnonymous();
     m_strUserdn = m_pActiveConnection->getUserDn();
     m_strPassword = m_pActiveConnection->getUserPassword();
+    m_security = m_pActiveConnection->getSecurity();
+    m_strSecurityText = m_pActiveConnection->getSecurityText();
+    m_strCaFile = m_pActiveConnection->getCaCertificate();
     util::Log::getLog(L"ldapmodel")
         ->write(L"CDialogConnection profile %s host %s port %d user %s",
                 m_strConnectionName.c_str(), m_strHostname.c_str(), m_iPortnumber,
@@ -204,6 +219,9 @@ int CDialogConnection::OnProperties()
     values.anonymous = m_bAnonymous;
     values.userDn = m_strUserdn;
     values.password = m_strPassword;
+    values.security = m_security;
+    values.securityText = m_strSecurityText;
+    values.caFile = m_strCaFile;
     CDialogConnectionProperties editor(values, false, m_pConnectionFiles, this);
     if (ui::dialogs().exec(editor) != CDialogConnectionProperties::SaveResult)
         return -1;

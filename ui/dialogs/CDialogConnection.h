@@ -14,6 +14,8 @@ class QPushButton;
 // The connection chooser ("Connection"): lists the profiles of the
 // connections directory; creates, edits, copies and deletes them; ends with
 // ConnectResult once the user picked one, whose values the caller then reads.
+// Profiles that connect with LDAPS or StartTLS carry a padlock; the others
+// say in their tooltip that they send everything in clear text.
 class CDialogConnection : public QDialog {
     Q_OBJECT
 public:
@@ -37,6 +39,9 @@ public:
     const std::wstring& getUserDn() const { return m_strUserdn; }
     const std::wstring& getPassword() const { return m_strPassword; }
     const std::wstring& getFilter() const { return m_strFilter; }
+    ldapmodel::ConnectionPropertyFile::Security getSecurity() const { return m_security; }
+    const std::wstring& getSecurityText() const { return m_strSecurityText; }
+    const std::wstring& getCaFile() const { return m_strCaFile; }
 
     QListWidget* getList() const { return m_pList; }
     QPushButton* getConnectButton() const { return m_pConnectButton; }
@@ -85,4 +90,7 @@ private:
     std::wstring m_strUserdn;
     std::wstring m_strPassword;
     std::wstring m_strFilter = L"(objectclass=*)";
+    ldapmodel::ConnectionPropertyFile::Security m_security = ldapmodel::ConnectionPropertyFile::Security::None;
+    std::wstring m_strSecurityText;
+    std::wstring m_strCaFile;
 };

@@ -5,23 +5,46 @@
 #include "logging/Trace.h"
 #include "model/Server.h"
 #include "profiles/Directories.h"
+#include "profiles/HostAddress.h"
+#include "services/DialogService.h"
 #include "utilities/MessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <optional>
 #include <vector>
 
 using memorylib::gc_ptr;
 using ldapmodel::ConnectionFiles;
 using ldapmodel::ConnectionPropertyFile;
+using Security = ldapmodel::ConnectionPropertyFile::Security;
 
 namespace {
+
+// The Security list's lines.
+const Security kSecurityLines[] = {Security::None, Security::Ldaps, Security::StartTls};
+
+int securityLine(Security security)
+{
+    for (int line = 0; line < 3; ++line) {
+        if (kSecurityLines[line] == security)
+            return line;
+    }
+    return -1;
+}
+
+int defaultPortOfLine(int line)
+{
+    return line == 1 ? ldapmodel::kLdapsPort : ldapmodel::kLdapPort;
+}
 
 QString wide(const std::wstring& text)
 {
@@ -101,6 +124,16 @@ CDialogConnectionProperties::CDialogConnectionProperties(
     m_pUserDn->setMaxLength(static_cast<int>(ConnectionPropertyFile::kMaxUserDnLength));
     m_pPassword = makeEdit(QStringLiteral("Password"));
     m_pPassword->setEchoMode(QLineEdit::Password);
+    m_pSecurity = new QComboBox(this);
+    m_pSecurity->setObjectName(QStringLiteral("Security"));
+    m_pSecurity->addItems({QStringLiteral("None"), QStringLiteral("LDAPS"), QStringLiteral("StartTLS")});
+    m_pSecurity->setToolTip(QStringLiteral("None sends everything, the password too, in clear text"));
+    m_pCaFile = makeEdit(QStringLiteral("CaFile"));
+    m_pCaFile->setMaxLength(static_cast<int>(ConnectionPropertyFile::kMaxCaCertificateLength));
+    m_pCaFile->setPlaceholderText(QStringLiteral("The system's certificate authorities only"));
+    m_pBrowseCaFile = new QPushButton(QStringLiteral("Browse..."), this);
+    m_pBrowseCaFile->setObjectName(QStringLiteral("BrowseCaFile"));
+    m_pBrowseCaFile->setAutoDefault(false);
     m_pSave = new QPushButton(QStringLiteral("&Save"), this);
     m_pSave->setObjectName(QStringLiteral("Save"));
     m_pSave->setDefault(true);
@@ -112,10 +145,16 @@ CDialogConnectionProperties::CDialogConnectionProperties(
     baseRow->addWidget(m_pBaseDn, 1);
     baseRow->addWidget(m_pGetBaseDn);
 
+    auto* caRow = new QHBoxLayout;
+    caRow->addWidget(m_pCaFile, 1);
+    caRow->addWidget(m_pBrowseCaFile);
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Name"), m_pName);
     form->addRow(QStringLiteral("Host"), m_pHost);
     form->addRow(QStringLiteral("Port"), m_pPort);
+    form->addRow(QStringLiteral("Security"), m_pSecurity);
+    form->addRow(QStringLiteral("CA file"), caRow);
     form->addRow(QString(), m_pAnonymous);
     form->addRow(QStringLiteral("Base DN"), baseRow);
     form->addRow(QStringLiteral("User DN"), m_pUserDn);
@@ -133,6 +172,11 @@ CDialogConnectionProperties::CDialogConnectionProperties(
     connect(m_pAnonymous, &QCheckBox::toggled, this,
             [this](bool anonymous) { onAnonymousToggled(anonymous); });
     connect(m_pGetBaseDn, &QPushButton::clicked, this, [this]() { OnGetBaseDn(); });
+    connect(m_pHost, &QLineEdit::editingFinished, this, [this]() { applyHostField(); });
+    connect(m_pPort, &QLineEdit::textEdited, this, [this]() { m_bPortTyped = true; });
+    connect(m_pSecurity, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int index) { onSecurityChanged(index); });
+    connect(m_pBrowseCaFile, &QPushButton::clicked, this, [this]() { OnBrowseCaFile(); });
     connect(m_pBaseDn, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
         if (index >= 0)
             m_values.baseDn = m_pBaseDn->itemText(index).toStdWString();
@@ -150,6 +194,9 @@ CDialogConnectionProperties::CDialogConnectionProperties(
             m_values.anonymous = m_pActiveConnection->getAnonymous();
             m_values.userDn = m_pActiveConnection->getUserDn();
             m_values.password = m_pActiveConnection->getUserPassword();
+            m_values.security = m_pActiveConnection->getSecurity();
+            m_values.securityText = m_pActiveConnection->getSecurityText();
+            m_values.caFile = m_pActiveConnection->getCaCertificate();
         }
     }
     fillControls();
@@ -169,6 +216,13 @@ void CDialogConnectionProperties::fillControls()
     m_pPassword->setText(wide(m_values.password));
     m_pAnonymous->setChecked(m_values.anonymous);
     onAnonymousToggled(m_values.anonymous);
+    {
+        // The stored port stays whatever the stored security is.
+        const QSignalBlocker quiet(m_pSecurity);
+        m_pSecurity->setCurrentIndex(securityLine(m_values.security));
+    }
+    m_iSecurityIndex = m_pSecurity->currentIndex();
+    m_pCaFile->setText(wide(m_values.caFile));
     util::Log::getLog(L"ldapmodel")
         ->write(L"CDialogConnectionProperties %s host %s port %d user %s", m_values.name.c_str(),
                 m_values.hostname.c_str(), m_values.portnumber, m_values.userDn.c_str());
@@ -181,12 +235,89 @@ void CDialogConnectionProperties::onAnonymousToggled(bool anonymous)
     m_pPassword->setReadOnly(anonymous);
 }
 
+void CDialogConnectionProperties::onSecurityChanged(int index)
+{
+    if (index >= 0 && !m_bPortTyped) {
+        const QString text = m_pPort->text().trimmed();
+        const bool usual = text.isEmpty() || (m_iSecurityIndex >= 0 && text.toInt() == defaultPortOfLine(m_iSecurityIndex));
+        if (usual)
+            m_pPort->setText(QString::number(defaultPortOfLine(index)));
+    }
+    m_iSecurityIndex = index;
+}
+
+bool CDialogConnectionProperties::applyHostField()
+{
+    ldapmodel::HostAddress address;
+    if (!ldapmodel::HostAddress::parse(m_pHost->text().toStdWString(), address))
+        return false;
+    m_pHost->setText(wide(address.host));
+    if (address.scheme == ldapmodel::HostAddress::Scheme::Ldaps)
+        m_pSecurity->setCurrentIndex(securityLine(Security::Ldaps));
+    else if (address.scheme == ldapmodel::HostAddress::Scheme::Ldap && m_pSecurity->currentIndex() == securityLine(Security::Ldaps))
+        m_pSecurity->setCurrentIndex(securityLine(Security::None));
+    if (address.port != 0) {
+        m_pPort->setText(QString::number(address.port));
+        m_bPortTyped = true;
+    } else if (address.scheme != ldapmodel::HostAddress::Scheme::None) {
+        // A URL without a port means its scheme's port.
+        m_pPort->setText(QString::number(address.scheme == ldapmodel::HostAddress::Scheme::Ldaps ? ldapmodel::kLdapsPort
+                                                                                                 : ldapmodel::kLdapPort));
+    }
+    return true;
+}
+
+int CDialogConnectionProperties::OnBrowseCaFile()
+{
+    ui::FileDialogRequest request;
+    request.caption = QStringLiteral("Choose a CA certificate file");
+    request.filters = QStringList{QStringLiteral("Certificates (*.pem *.crt *.cer *.der)"),
+                                  QStringLiteral("All Files (*)")};
+    const QString current = m_pCaFile->text().trimmed();
+    if (!current.isEmpty())
+        request.directory = QFileInfo(current).absolutePath();
+    const std::optional<QString> chosen = ui::dialogs().getOpenFileName(this, request);
+    if (!chosen)
+        return -1;
+    m_pCaFile->setText(*chosen);
+    return 0;
+}
+
+bool CDialogConnectionProperties::tlsSettingsFor(const Values& values, ldapmodel::TlsSettings& tls)
+{
+    tls.caFile = values.caFile;
+    switch (values.security) {
+    case Security::None: tls.mode = ldapmodel::SecurityMode::None; return true;
+    case Security::Ldaps: tls.mode = ldapmodel::SecurityMode::Ldaps; return true;
+    case Security::StartTls: tls.mode = ldapmodel::SecurityMode::StartTls; return true;
+    case Security::Unknown: break;
+    }
+    util::messageBox(L"Connection",
+                     L"The connection asks for the security \"" + values.securityText
+                         + L"\", which this version does not know.\nChoose None, LDAPS or StartTLS in its properties.",
+                     util::BoxIcon::Warning, util::BoxButtons::Ok);
+    return false;
+}
+
 int CDialogConnectionProperties::OnGetBaseDn()
 {
     DIRLOOK_GUARD(L"CDialogConnectionProperties.cpp");
     util::TraceScope trace(L"CDialogConnectionProperties::OnGetBaseDn");
+    if (!applyHostField()) {
+        util::messageBox(L"Connection Properties", ldapmodel::HostAddress::kAccepted, util::BoxIcon::Warning,
+                         util::BoxButtons::Ok);
+        return 0;
+    }
+    Values fields = m_values;
+    if (m_pSecurity->currentIndex() >= 0)
+        fields.security = kSecurityLines[m_pSecurity->currentIndex()];
+    fields.caFile = m_pCaFile->text().toStdWString();
+    ldapmodel::TlsSettings tls;
+    if (!tlsSettingsFor(fields, tls))
+        return 0;
     gc_ptr<ldapmodel::Server> server = ldapmodel::Server::getInstance();
     server->setHost(m_pHost->text().toStdWString());
+    server->setTlsSettings(tls);
     bool ok = false;
     const int port = m_pPort->text().trimmed().toInt(&ok);
     server->setPort(ok ? port : 0);
@@ -222,6 +353,12 @@ void CDialogConnectionProperties::readFields()
     m_values.userDn = m_pUserDn->text().toStdWString();
     m_values.password = m_pPassword->text().toStdWString();
     m_values.anonymous = m_pAnonymous->isChecked();
+    // No line selected: a security this version does not know, kept.
+    if (m_pSecurity->currentIndex() >= 0) {
+        m_values.security = kSecurityLines[m_pSecurity->currentIndex()];
+        m_values.securityText.clear();
+    }
+    m_values.caFile = m_pCaFile->text().toStdWString();
 }
 
 std::wstring CDialogConnectionProperties::getSavedFileName() const
@@ -233,6 +370,12 @@ int CDialogConnectionProperties::OnSave()
 {
     DIRLOOK_GUARD(L"CDialogConnectionProperties.cpp");
     util::TraceScope trace(L"CDialogConnectionProperties::OnSave");
+    // A profile may still lack its host; anything typed must be one.
+    if (!m_pHost->text().trimmed().isEmpty() && !applyHostField()) {
+        util::messageBox(L"Connection Properties", ldapmodel::HostAddress::kAccepted, util::BoxIcon::Warning,
+                         util::BoxButtons::Ok);
+        return -1;
+    }
     readFields();
     if (!isUsableProfileName(m_values.name)) {
         util::messageBox(L"Connection Properties",
@@ -247,6 +390,7 @@ int CDialogConnectionProperties::OnSave()
         {L"Base DN", m_values.baseDn, ConnectionPropertyFile::kMaxBaseDnLength, false, true},
         {L"User DN", m_values.userDn, ConnectionPropertyFile::kMaxUserDnLength, false, true},
         {L"Password", m_values.password, static_cast<std::size_t>(kMaxFieldLength), true, true},
+        {L"CA file", m_values.caFile, ConnectionPropertyFile::kMaxCaCertificateLength, false, false},
     };
     for (const ProfileField& field : fields) {
         const std::wstring reason = unstorableReason(field);
@@ -268,6 +412,11 @@ int CDialogConnectionProperties::OnSave()
     profile->setUserPassword(m_values.password);
     profile->setFilter(L"(|(objectclass=*))");
     profile->setServerName(L"ServerName...");
+    if (m_values.security == Security::Unknown)
+        profile->setSecurityText(m_values.securityText);
+    else
+        profile->setSecurity(m_values.security);
+    profile->setCaCertificate(m_values.caFile);
 
     if (m_bNewConnection) {
         if (m_pConnectionFiles.get() == nullptr)

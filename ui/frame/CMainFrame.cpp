@@ -6,6 +6,7 @@
 #include "dialogs/CDialogCertificate.h"
 #include "dialogs/CDialogCheckPassword.h"
 #include "dialogs/CDialogConnection.h"
+#include "dialogs/CDialogConnectionProperties.h"
 #include "dialogs/CDialogDeleteAttribute.h"
 #include "dialogs/CDialogMaxNoRecords.h"
 #include "dialogs/CDialogModifyEntry.h"
@@ -31,6 +32,7 @@
 #include "session/DistinguishedName.h"
 #include "session/LdapErrorReport.h"
 #include "session/LdapResultCode.h"
+#include "session/LdapSession.h"
 #include "services/DialogService.h"
 #include "services/PreferenceStore.h"
 #include "utilities/MessageBox.h"
@@ -410,6 +412,34 @@ void CMainFrame::createStatusBar()
     m_pStatusText = new QLabel(QStringLiteral("Ready"), this);
     m_pStatusText->setObjectName(QStringLiteral("StatusText"));
     statusBar()->addWidget(m_pStatusText, 1);
+    m_pSecurityText = new QLabel(this);
+    m_pSecurityText->setObjectName(QStringLiteral("SecurityText"));
+    m_pSecurityText->setTextFormat(Qt::PlainText);
+    statusBar()->addPermanentWidget(m_pSecurityText);
+}
+
+void CMainFrame::updateSecurityStatus()
+{
+    const ldapmodel::LdapSession* session = m_pModel->isConnected() ? m_pModel->getSession() : nullptr;
+    QString text;
+    QString tip;
+    bool warning = false;
+    if (session != nullptr && session->isEncrypted()) {
+        text = QStringLiteral("Encrypted: ") + wide(session->getTlsVersion());
+        if (!session->getTlsCipher().empty())
+            text += QStringLiteral(", ") + wide(session->getTlsCipher());
+        tip = QStringLiteral("The connection is encrypted with TLS");
+    } else if (session != nullptr && !m_pModel->isAnonymous()) {
+        text = QStringLiteral("Not encrypted: the password was sent in clear text");
+        tip = QStringLiteral("Choose LDAPS or StartTLS in the connection's properties");
+        warning = true;
+    } else if (session != nullptr) {
+        text = QStringLiteral("Not encrypted");
+        tip = QStringLiteral("Everything goes over the network in clear text");
+    }
+    m_pSecurityText->setText(text);
+    m_pSecurityText->setToolTip(tip);
+    m_pSecurityText->setStyleSheet(warning ? QStringLiteral("color: #c00000; font-weight: bold;") : QString());
 }
 
 void CMainFrame::showEvent(QShowEvent* event)
@@ -531,6 +561,7 @@ void CMainFrame::updateFromModel(int kind)
         FillStructuralView();
         FillRecordView();
         FillTreeView();
+        updateSecurityStatus();
         break;
     case ldapmodel::MODEL_UPDATE_TREE:
         FillTreeView();
@@ -579,6 +610,14 @@ int CMainFrame::connectToProfile(const std::wstring& name)
 
 int CMainFrame::connectWith(const CDialogConnection& dialog)
 {
+    CDialogConnectionProperties::Values chosen;
+    chosen.security = dialog.getSecurity();
+    chosen.securityText = dialog.getSecurityText();
+    chosen.caFile = dialog.getCaFile();
+    ldapmodel::TlsSettings tls;
+    // A security this version does not know is no reason to send in clear.
+    if (!CDialogConnectionProperties::tlsSettingsFor(chosen, tls))
+        return -1;
     try {
         if (m_pModel->isConnected())
             m_pModel->disconnect();
@@ -599,11 +638,13 @@ int CMainFrame::connectWith(const CDialogConnection& dialog)
     m_pModel->setFilter(dialog.getFilter());
     m_pModel->setBindDN(dialog.getUserDn());
     m_pModel->setPassword(dialog.getPassword());
+    m_pModel->setTlsSettings(tls);
     util::Log::getLog(L"ldapmodel")
         ->write(L"CMainFrame::OnConnect %s %s/%d", m_strConnectionName.c_str(),
                 dialog.getHostname().c_str(), dialog.getPortnumber());
 
     const int result = m_pModel->connect(dialog.getAnonymous());
+    updateSecurityStatus();
     if (result != 0) {
         setWindowTitle(QStringLiteral("Dirlook: Not connected"));
         return -1;
@@ -639,6 +680,7 @@ void CMainFrame::onConnectionLost()
     if (!m_pModel->isConnectionLost())
         return;  // connected again, or disconnected, meanwhile
     setWindowTitle(QStringLiteral("Dirlook: Not connected"));
+    m_pSecurityText->clear();
     if (QApplication::activeModalWidget() != nullptr) {
         QTimer::singleShot(200, this, [this]() { onConnectionLost(); });
         return;

@@ -50,6 +50,9 @@ public:
     QSplitter* getMainSplitter() const { return m_pMainSplitter; }
     QSplitter* getRightSplitter() const { return m_pRightSplitter; }
     QToolBar* getToolBar() const { return m_pToolBar; }
+    // The status bar's word on the connection: the TLS version and cipher,
+    // or a warning that it is not encrypted; empty while not connected.
+    QLabel* getSecurityStatus() const { return m_pSecurityText; }
     memorylib::gc_ptr<ldapmodel::Model> getModel() const { return m_pModel; }
     // The action of a handler ("OnConnect", ...; "OnValueSearch" for
     // Value > Search), or null.
@@ -209,6 +212,8 @@ private:
     // disconnected and the views cleared once no modal window is open (it
     // may still be using what the model holds).
     void onConnectionLost();
+    // The security word of the status bar from the model's connection.
+    void updateSecurityStatus();
 
     memorylib::gc_ptr<ldapmodel::Model> m_pModel;
     TreeControlView* m_pTreeView = nullptr;
@@ -218,6 +223,7 @@ private:
     QSplitter* m_pRightSplitter = nullptr;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pStatusText = nullptr;
+    QLabel* m_pSecurityText = nullptr;
     std::map<QString, QAction*> m_actions;
 
     std::wstring m_strActiveAttributeName;

@@ -439,6 +439,25 @@ void drawAbout(QPainter& p)
     });
 }
 
+void drawPadlock(QPainter& p)
+{
+    QPainterPath shackle;
+    shackle.moveTo(7.5, 11);
+    shackle.lineTo(7.5, 7.5);
+    shackle.cubicTo(7.5, 1.5, 16.5, 1.5, 16.5, 7.5);
+    shackle.lineTo(16.5, 11);
+    p.setPen(pen(kOutline, 2.4));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(shackle);
+    p.setPen(pen(kBrown, 1));
+    p.setBrush(kYellow);
+    p.drawRoundedRect(QRectF(4.5, 10.5, 15, 11), 1.5, 1.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kInk);
+    p.drawEllipse(QPointF(12, 15), 1.6, 1.6);
+    p.drawRect(QRectF(11.3, 15.5, 1.4, 3.5));
+}
+
 struct Glyph {
     const char* handler;
     void (*draw)(QPainter&);
@@ -479,6 +498,11 @@ QIcon drawnCommandIcon(const QString& handlerName)
             return QIcon(new GlyphIconEngine(handlerName, glyph.draw));
     }
     return QIcon();
+}
+
+QIcon drawnPadlockIcon()
+{
+    return QIcon(new GlyphIconEngine(QStringLiteral("padlock"), drawPadlock));
 }
 
 } // namespace ui

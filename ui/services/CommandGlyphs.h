@@ -13,4 +13,7 @@ namespace ui {
 // without one.
 QIcon drawnCommandIcon(const QString& handlerName);
 
+// A closed padlock: a connection that is encrypted.
+QIcon drawnPadlockIcon();
+
 } // namespace ui

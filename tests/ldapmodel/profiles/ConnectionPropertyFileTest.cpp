@@ -429,6 +429,79 @@ TEST_F(ConnectionPropertyFileTest, ExtraLinesAfterServerNameAreIgnored)
     expectExample(*profile);
 }
 
+// --- Security lines after the nine ------------------------------------------
+
+TEST_F(ConnectionPropertyFileTest, ANineLineProfileIsUnchangedByLoadAndSaveAndHasNoSecurity)
+{
+    int result = -2;
+    auto profile = loadBytes(kWritten, result);
+    ASSERT_EQ(result, 0);
+    EXPECT_EQ(profile->getSecurity(), ConnectionPropertyFile::Security::None);
+    EXPECT_EQ(profile->getCaCertificate(), L"");
+    ASSERT_EQ(profile->save(), 0);
+    EXPECT_EQ(readBytes(path("p.connectionProperties")), kWritten);
+}
+
+TEST_F(ConnectionPropertyFileTest, SecurityAndCaCertificateLinesRoundTrip)
+{
+    using Security = ConnectionPropertyFile::Security;
+    struct Case {
+        Security security;
+        std::wstring caFile;
+        std::string extra;
+    };
+    const Case cases[] = {
+        {Security::Ldaps, L"", "Security\t\tldaps\r\n"},
+        {Security::StartTls, L"/etc/ldap/my ca.pem", "Security\t\tstarttls\r\nCACertificate\t\t/etc/ldap/my ca.pem\r\n"},
+        {Security::None, L"/home/u/ca.crt", "CACertificate\t\t/home/u/ca.crt\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extra);
+        ConnectionPropertyFile profile(wpath("s.connectionProperties"));
+        fillExample(profile);
+        profile.setSecurity(c.security);
+        profile.setCaCertificate(c.caFile);
+        ASSERT_EQ(profile.save(), 0);
+        EXPECT_EQ(readBytes(path("s.connectionProperties")), kWritten + c.extra);
+
+        gc_ptr<ConnectionPropertyFile> again(new ConnectionPropertyFile(wpath("s.connectionProperties")));
+        ASSERT_EQ(again->load(), 0);
+        expectExample(*again);
+        EXPECT_EQ(again->getSecurity(), c.security);
+        EXPECT_EQ(again->getCaCertificate(), c.caFile);
+    }
+}
+
+TEST_F(ConnectionPropertyFileTest, ExtraLinesLoadInAnyOrderAmongUnknownOnes)
+{
+    int result = -2;
+    auto profile = loadBytes(kWritten + "Comment\t\tsome later setting\r\nCACertificate\t/ca.pem\n"
+                                        "Security starttls  \r\nPageSize\t\t500\r\n",
+                             result);
+    EXPECT_EQ(result, 0);
+    expectExample(*profile);
+    EXPECT_EQ(profile->getSecurity(), ConnectionPropertyFile::Security::StartTls);
+    EXPECT_EQ(profile->getCaCertificate(), L"/ca.pem");
+}
+
+TEST_F(ConnectionPropertyFileTest, AnUnknownSecurityValueIsKeptAndNeverTakenForNone)
+{
+    // A later version's mode must not turn into clear text here.
+    for (const std::string& value : {std::string("ldaps-with-client-cert"), std::string("LDAPS"), std::string("")}) {
+        SCOPED_TRACE(value);
+        int result = -2;
+        auto profile = loadBytes(kWritten + "Security\t\t" + value + "\r\n", result);
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(profile->getSecurity(), ConnectionPropertyFile::Security::Unknown);
+        ASSERT_EQ(profile->save(), 0);
+        auto again = loadBytes(readBytes(path("p.connectionProperties")), result);
+        EXPECT_EQ(again->getSecurity(), ConnectionPropertyFile::Security::Unknown);
+        if (!value.empty()) {
+            EXPECT_EQ(readBytes(path("p.connectionProperties")), kWritten + "Security\t\t" + value + "\r\n");
+        }
+    }
+}
+
 TEST_F(ConnectionPropertyFileTest, KeysOutOfOrderLoadUpToTheFirstMisplacedKey)
 {
     // HostName and PortNumber swapped.

@@ -4,6 +4,7 @@
 #include "dialogs/CDialogConnection.h"
 #include "dialogs/CDialogConnectionProperties.h"
 #include "profiles/Directories.h"
+#include "profiles/HostAddress.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestDirectoryServer.h"
 #include "ui/support/ScriptedDialogs.h"
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -268,7 +270,8 @@ TEST_F(ConnectionDialogsTest, FieldsTheProfileFileCantHoldAreRefusedByName)
                                 L"Please use only Latin-1 characters (up to U+00FF).";
     const Case cases[] = {
         {&CDialogConnectionProperties::getNameEdit, QStringLiteral("\u0141\u00f3d\u017a"), L"The Name " + latin1},
-        {&CDialogConnectionProperties::getHostEdit, QStringLiteral("h\u0141"), L"The Host " + latin1},
+        // No host name holds such a letter: the Host field says what it takes.
+        {&CDialogConnectionProperties::getHostEdit, QStringLiteral("h\u0141"), ldapmodel::HostAddress::kAccepted},
         {&CDialogConnectionProperties::getUserDnEdit, QStringLiteral("cn=\u0141"), L"The User DN " + latin1},
         {&CDialogConnectionProperties::getPasswordEdit, QStringLiteral("pa\u0141"),
          L"The Password field holds a character that a connection file can't store.\n"
@@ -487,6 +490,136 @@ TEST_F(ConnectionDialogsTest, GetBaseDnListsTheServersNamingContexts)
     Profile saved;
     ASSERT_TRUE(dirtest::readProfile(connections(), L"Probe", saved));
     EXPECT_EQ(saved.baseDn, util::fromUtf8(dirtest::TestDirectoryServer::baseDn()));
+}
+
+// ---- security ------------------------------------------------------------------------
+
+TEST_F(ConnectionDialogsTest, ChooserMarksTheProfilesThatConnectSecurely)
+{
+    Profile secure = dirtest::adminProfile(L"Secure");
+    secure.security = L"ldaps";
+    ASSERT_TRUE(dirtest::writeProfile(connections(), secure));
+    Profile started = dirtest::adminProfile(L"Started");
+    started.security = L"starttls";
+    ASSERT_TRUE(dirtest::writeProfile(connections(), started));
+    CDialogConnection chooser;
+    ASSERT_EQ(names(chooser), (QStringList{"Lab", "Other", "Secure", "Started"}));
+    const QListWidget* list = chooser.getList();
+    EXPECT_TRUE(list->item(0)->icon().isNull());
+    EXPECT_TRUE(list->item(1)->icon().isNull());
+    EXPECT_FALSE(list->item(2)->icon().isNull());
+    EXPECT_FALSE(list->item(3)->icon().isNull());
+    EXPECT_EQ(list->item(0)->toolTip(), QStringLiteral("Not encrypted: the password goes in clear text"));
+    EXPECT_EQ(list->item(2)->toolTip(), QStringLiteral("LDAPS: encrypted"));
+    EXPECT_EQ(list->item(3)->toolTip(), QStringLiteral("StartTLS: encrypted"));
+}
+
+TEST_F(ConnectionDialogsTest, SecurityAndCaFileAreSavedAndThePortFollowsUntilTyped)
+{
+    CDialogConnection chooser;
+    m_dialogs.queueFile(QStringLiteral("/etc/ssl/our-ca.pem"));
+    m_dialogs.queueDialog([](QDialog& dialog) {
+        auto& editor = dynamic_cast<CDialogConnectionProperties&>(dialog);
+        QComboBox* security = editor.getSecurityCombo();
+        ASSERT_EQ(security->count(), 3);
+        EXPECT_EQ(security->currentText(), QStringLiteral("None"));
+        EXPECT_EQ(editor.getPortEdit()->text(), QStringLiteral("389"));
+        security->setCurrentIndex(1);
+        EXPECT_EQ(editor.getPortEdit()->text(), QStringLiteral("636"));
+        security->setCurrentIndex(2);
+        EXPECT_EQ(editor.getPortEdit()->text(), QStringLiteral("389"));
+        // A port the user typed stays.
+        editor.getPortEdit()->clear();
+        QTest::keyClicks(editor.getPortEdit(), QStringLiteral("10389"));
+        security->setCurrentIndex(1);
+        security->setCurrentIndex(2);
+        EXPECT_EQ(editor.getPortEdit()->text(), QStringLiteral("10389"));
+        editor.getCaFileButton()->click();
+        EXPECT_EQ(editor.getCaFileEdit()->text(), QStringLiteral("/etc/ssl/our-ca.pem"));
+        editor.getNameEdit()->setText(QStringLiteral("Secured"));
+        editor.getHostEdit()->setText(QStringLiteral("ldap.example.com"));
+        EXPECT_EQ(editor.OnSave(), 0);
+    });
+    ASSERT_EQ(chooser.OnNew(), 0);
+    EXPECT_EQ(m_dialogs.fileCalls().at(0).request.caption, QStringLiteral("Choose a CA certificate file"));
+    const std::string bytes = dirtest::readBytes(profileFile("Secured"));
+    EXPECT_NE(bytes.find("PortNumber\t\t10389\r\n"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.substr(bytes.find("ServerName")),
+              "ServerName\t\tServerName...\r\nSecurity\t\tstarttls\r\nCACertificate\t\t/etc/ssl/our-ca.pem\r\n");
+
+    // Connect hands them on; Properties shows them again.
+    ASSERT_EQ(chooser.connectTo(L"Secured"), 0);
+    EXPECT_EQ(chooser.getSecurity(), ldapmodel::ConnectionPropertyFile::Security::StartTls);
+    EXPECT_EQ(chooser.getCaFile(), L"/etc/ssl/our-ca.pem");
+    CDialogConnectionProperties::Values values;
+    values.name = L"Secured";
+    CDialogConnectionProperties editor(values, false, {});
+    EXPECT_EQ(editor.getSecurityCombo()->currentText(), QStringLiteral("StartTLS"));
+    EXPECT_EQ(editor.getCaFileEdit()->text(), QStringLiteral("/etc/ssl/our-ca.pem"));
+    EXPECT_EQ(editor.getPortEdit()->text(), QStringLiteral("10389"));
+}
+
+TEST_F(ConnectionDialogsTest, TheHostFieldTakesWhatAdministratorsPasteAndRefusesTheRest)
+{
+    CDialogConnectionProperties::Values values;
+    values.name = L"Pasted";
+    CDialogConnectionProperties editor(values, true, {});
+    struct Case {
+        QString typed;
+        QString host;
+        QString port;
+        QString security;
+    };
+    const Case cases[] = {
+        {QStringLiteral(" ldaps://dir.example.com/ "), QStringLiteral("dir.example.com"), QStringLiteral("636"),
+         QStringLiteral("LDAPS")},
+        {QStringLiteral("ldap://dir.example.com:3890"), QStringLiteral("dir.example.com"), QStringLiteral("3890"),
+         QStringLiteral("None")},
+        {QStringLiteral("[2001:db8::1]:10636"), QStringLiteral("2001:db8::1"), QStringLiteral("10636"),
+         QStringLiteral("None")},
+        {QStringLiteral("dir2.example.com"), QStringLiteral("dir2.example.com"), QStringLiteral("10636"),
+         QStringLiteral("None")},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.typed.toStdString());
+        editor.getHostEdit()->setText(test.typed);
+        emit editor.getHostEdit()->editingFinished();
+        EXPECT_EQ(editor.getHostEdit()->text(), test.host);
+        EXPECT_EQ(editor.getPortEdit()->text(), test.port);
+        EXPECT_EQ(editor.getSecurityCombo()->currentText(), test.security);
+    }
+    editor.getHostEdit()->setText(QStringLiteral("ldap://dir.example.com/dc=example"));
+    EXPECT_EQ(editor.OnSave(), -1);
+    EXPECT_EQ(boxTexts(), std::vector<std::wstring>{ldapmodel::HostAddress::kAccepted});
+    EXPECT_FALSE(dirtest::fileExists(profileFile("Pasted")));
+}
+
+TEST_F(ConnectionDialogsTest, AnUnknownSecurityIsKeptByTheEditorAndNeverConnectedInClearText)
+{
+    Profile later = dirtest::adminProfile(L"Later");
+    later.security = L"ldaps-client-certificate";
+    ASSERT_TRUE(dirtest::writeProfile(connections(), later));
+    {
+        CDialogConnectionProperties::Values values;
+        values.name = L"Later";
+        CDialogConnectionProperties editor(values, false, {});
+        EXPECT_EQ(editor.getSecurityCombo()->currentIndex(), -1);
+        EXPECT_EQ(editor.OnSave(), 0);
+    }
+    Profile saved;
+    ASSERT_TRUE(dirtest::readProfile(connections(), L"Later", saved));
+    EXPECT_EQ(saved.security, L"ldaps-client-certificate");
+
+    CDialogConnection chooser;
+    ASSERT_EQ(chooser.connectTo(L"Later"), 0);
+    CDialogConnectionProperties::Values values;
+    values.security = chooser.getSecurity();
+    values.securityText = chooser.getSecurityText();
+    ldapmodel::TlsSettings tls;
+    EXPECT_FALSE(CDialogConnectionProperties::tlsSettingsFor(values, tls));
+    EXPECT_EQ(boxTexts(), std::vector<std::wstring>{L"The connection asks for the security "
+                                                    L"\"ldaps-client-certificate\", which this version does not know."
+                                                    L"\nChoose None, LDAPS or StartTLS in its properties."});
 }
 
 TEST_F(ConnectionDialogsTest, CancelWritesNothing)

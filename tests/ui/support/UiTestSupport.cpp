@@ -67,6 +67,8 @@ bool writeProfile(const std::string& directory, const Profile& profile)
     file->setUserPassword(profile.password);
     file->setFilter(L"(|(objectclass=*))");
     file->setServerName(L"ServerName...");
+    file->setSecurityText(profile.security);
+    file->setCaCertificate(profile.caFile);
     return file->save() == 0;
 }
 
@@ -83,6 +85,8 @@ bool readProfile(const std::string& directory, const std::wstring& name, Profile
     profile.anonymous = file->getAnonymous();
     profile.userDn = file->getUserDn();
     profile.password = file->getUserPassword();
+    profile.security = file->getSecurityText();
+    profile.caFile = file->getCaCertificate();
     return true;
 }
 

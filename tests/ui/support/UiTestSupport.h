@@ -44,6 +44,8 @@ struct Profile {
     bool anonymous = true;
     std::wstring userDn;
     std::wstring password;
+    std::wstring security;  // the Security line: "", "ldaps", "starttls"
+    std::wstring caFile;
 };
 
 // Writes directory/<name>.connectionProperties.

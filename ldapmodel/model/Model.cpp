@@ -11,6 +11,7 @@
 #include "session/DistinguishedName.h"
 #include "session/LdapErrorReport.h"
 #include "session/LdapModList.h"
+#include "session/LdapPagedSearch.h"
 #include "session/LdapSearchMessage.h"
 #include "session/LdapSession.h"
 #include "utilities/MessageBox.h"
@@ -201,6 +202,8 @@ int Model::connect(bool anonymous)
         if (openSession(anonymous) != 0)
             return -1;
         readTop();
+        // Asked here, so that no background read waits for it.
+        offersPagedResults();
         notify(MODEL_UPDATE_ALL);
         m_pSchema = LDAPSchema::getInstance();
         m_pSchema->clear();
@@ -221,6 +224,7 @@ int Model::openSession(bool anonymous)
     m_bLostUntold.store(false);
     session->setLostHandler([this](int code) { onConnectionLost(code); });
     m_pSession = std::move(session);
+    m_iPagedResults = -1;
     m_bConnected = true;
     return 0;
 }
@@ -232,6 +236,7 @@ void Model::closeSession()
     m_pSession.reset();
     m_bConnected = false;
     m_bLostUntold.store(false);
+    m_iPagedResults = -1;
 }
 
 int Model::readTop()
@@ -509,7 +514,27 @@ int Model::readChildren(const std::wstring& dn)
     DIRLOOK_GUARD(L"Model");
     util::TraceScope trace(L"Model::readChildren");
     return startBackgroundSearch(WorkerKind::Children, dn, LdapSession::SCOPE_ONELEVEL, kDefaultFilter,
-                                 {L""}, false);
+                                 {L"hasSubordinates"}, false);
+}
+
+bool Model::offersPagedResults()
+{
+    if (!isConnected())
+        return false;
+    if (m_iPagedResults < 0) {
+        std::vector<gc_ptr<LDAPAttribute>> attributes;
+        bool offered = false;
+        if (m_pSession->readAttributes(L"", {L"supportedControl"}, 0, attributes) == 0) {
+            for (const gc_ptr<LDAPAttribute>& attribute : attributes) {
+                for (const gc_ptr<LDAPAttributeValue>& value : attribute->getValues())
+                    offered = offered || value->toString() == LdapPagedSearch::CONTROL_OID;
+            }
+        }
+        // A read that failed for a lost connection is not the server's answer.
+        if (isConnected())
+            m_iPagedResults = offered ? 1 : 0;
+    }
+    return m_iPagedResults == 1;
 }
 
 int Model::searchSubtree(const std::wstring& base, const std::wstring& filter,
@@ -543,10 +568,25 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     const bool exporting = kind == WorkerKind::Export;
     const std::wstring fileName = exporting ? m_strLdifFileName : std::wstring();
     LdapSession* session = m_pSession.get();
-    int messageId = 0;
+    std::shared_ptr<LdapPagedSearch> search;
     int code = -1;
-    if (session != nullptr && !(exporting && fileName.empty()))
-        code = session->searchAsync(base, scope, filter, attributes, !exporting, m_uSizeLimit, messageId);
+    if (session != nullptr && !(exporting && fileName.empty())) {
+        LdapPagedSearch::Request request;
+        request.base = base;
+        request.scope = scope;
+        request.filter = filter;
+        request.attributes = attributes;
+        // The search dialog wants names; a child read its hasSubordinates.
+        request.attrsOnly = kind == WorkerKind::Subtree;
+        request.withValues = exporting;
+        request.readSubordinates = kind == WorkerKind::Children;
+        request.sizeLimit = m_uSizeLimit;
+        if (m_preferences.pageSize > 0 && m_iPagedResults == 1)
+            request.pageSize = static_cast<unsigned int>(m_preferences.pageSize);
+        search = std::make_shared<LdapPagedSearch>(*session, std::move(request));
+        code = search->start();
+    }
+    const int messageId = search != nullptr ? search->getMessageId() : 0;
     if (code != 0 && reportStart)
         reportLdapError(code, ldapErrorText(code));
     if (exporting) {
@@ -565,7 +605,8 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     job.baseDN = base;
     job.fileName = fileName;
     job.session = code == 0 ? session : nullptr;
-    job.messageId = messageId;
+    if (code == 0)
+        job.search = search;
     job.sizeLimit = m_uSizeLimit;
     job.pauseMilliseconds = m_preferences.resultPauseMilliseconds;
     launchWorker([this, job] { runSearchWorker(job); });
@@ -629,7 +670,7 @@ void Model::runSearchWorker(const WorkerJob& job)
     if (job.session != nullptr) {
         LdapSearchMessage message;
         for (;;) {
-            int type = job.session->nextResult(job.messageId, exporting, kResultWaitMilliseconds, message);
+            int type = job.search->next(kResultWaitMilliseconds, message);
             m_background.setLastResult(type);
             if (type < 0) {
                 // error, or the connection is gone
@@ -638,7 +679,7 @@ void Model::runSearchWorker(const WorkerJob& job)
                 break;
             }
             if (m_background.takeStopRequest()) {
-                m_iAbandonResult.store(job.session->abandon(job.messageId));
+                m_iAbandonResult.store(job.search->abandon());
                 break;
             }
             if (type == 0)
@@ -651,6 +692,7 @@ void Model::runSearchWorker(const WorkerJob& job)
                 if (!message.hasDn)
                     continue;
                 m_background.setCurrentDN(message.dn);
+                m_background.setCurrentSubordinates(message.subordinates);
                 if (job.kind == WorkerKind::Children) {
                     withCachedEntry(parentKey, [&](LDAPEntry& parent) { parent.addChild(message.dn); });
                     treeEntryFound();
@@ -660,7 +702,7 @@ void Model::runSearchWorker(const WorkerJob& job)
                            writeExportedEntry(file, *message.entry) != 0) {
                     // Reported once; the rest of the search is not wanted.
                     m_iLdifResult.store(-1);
-                    m_iAbandonResult.store(job.session->abandon(job.messageId));
+                    m_iAbandonResult.store(job.search->abandon());
                     break;
                 }
             } else if (type == LdapSession::MESSAGE_SEARCH_RESULT) {

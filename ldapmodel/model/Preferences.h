@@ -12,6 +12,9 @@ struct Preferences {
     // Pause after each message of a background search and each imported
     // entry; 0 for none.
     int resultPauseMilliseconds = 10;
+    // Entries per page of a background read from a server that offers
+    // paged results; 0 reads in one request, as without the offer.
+    int pageSize = 500;
 };
 
 } // namespace ldapmodel

@@ -88,8 +88,11 @@ public:
 
     const QIcon& nodeIcon() const { return m_nodeIcon; }
 
-    // ObserverTarget: the model found an entry (user-interface thread).
+    // ObserverTarget: the model found an entry (user-interface thread). A
+    // new node whose entry has nothing below it (hasSubordinates FALSE)
+    // shows no expand button.
     void onEntryFound(const std::wstring& dn) override;
+    void onEntryFoundWithSubordinates(const std::wstring& dn, ldapmodel::Subordinates subordinates) override;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -6,6 +6,7 @@
 #include "ldif/LDAPLdifFile.h"
 #include "model/Model.h"
 #include "records/LDAPEntry.h"
+#include "support/FakeDirectory.h"
 #include "support/LargeContainer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestDirectoryServer.h"
@@ -248,6 +249,46 @@ TEST_F(PagedReadBackgroundServerTest, WithoutPagingTheServersLimitCutsTheReadSho
     ASSERT_NE(big.getObject(), nullptr);
     EXPECT_EQ(big->getChildren().size(), static_cast<std::size_t>(kServerLimit));
     EXPECT_TRUE(big->isCutShort());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(PagedReadBackgroundServerTest, AServerThatIgnoresTheControlItListsIsReadAsOneSearchWithinTheLimit)
+{
+    // Lists paging in its root DSE, then sends every entry at once, without
+    // a page response.
+    dirtest::FakeDirectory fake;
+    fake.setEntry("", {{"supportedControl", {"1.2.840.113556.1.4.319"}}});
+    fake.setEntry(TestDirectoryServer::baseDn(), {{"objectClass", {"domain"}}});
+    const std::string base = std::string("ou=Fake,") + TestDirectoryServer::baseDn();
+    fake.setEntry(base, {{"objectClass", {"organizationalUnit"}}});
+    for (int n = 0; n < 30; ++n)
+        fake.setEntry("cn=child" + std::to_string(n) + "," + base, {{"objectClass", {"device"}}});
+    model->setHost(L"127.0.0.1");
+    model->setPort(fake.port());
+    ldapmodel::Preferences preferences = model->getPreferences();
+    preferences.pageSize = 10;
+    model->setPreferences(preferences);
+    ASSERT_EQ(model->connect(false), 0);
+    boxes.clear();  // the fake has no schema to tell of
+    EXPECT_TRUE(model->offersPagedResults());
+
+    // All of them (the fake counts its base as one of them), complete.
+    const std::wstring parent = wide(base);
+    EXPECT_EQ(model->readChildren(parent), 0);
+    ASSERT_TRUE(progress->waitFinished());
+    model->waitBackground();
+    EXPECT_EQ(observer->found().size(), 31u);
+    EXPECT_FALSE(model->isChildListCut(parent));
+
+    // More than the limit arrives: the read keeps to the limit and says so.
+    model->setSizeLimit(20);
+    progress->clear();
+    observer->clear();
+    EXPECT_EQ(model->readChildren(parent), 0);
+    ASSERT_TRUE(progress->waitFinished());
+    model->waitBackground();
+    EXPECT_EQ(observer->found().size(), 20u);
+    EXPECT_TRUE(model->isChildListCut(parent));
     EXPECT_TRUE(boxes.boxes().empty());
 }
 

@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -46,6 +47,26 @@ constexpr std::chrono::milliseconds kStopWait(800);
 
 // True on the model's worker thread.
 thread_local bool t_bOnWorker = false;
+
+// The pause between the messages of a background search: each message is
+// taken no sooner than the pause after the one before. The time spent on a
+// message and a sleep's overshoot count toward the next pause, so that they
+// do not add up over many messages; a message that comes late is taken at
+// once and the next one waits its whole pause again.
+class MessagePace {
+public:
+    explicit MessagePace(std::chrono::milliseconds pause)
+        : m_pause(pause), m_next(std::chrono::steady_clock::now()) {}
+    void pause()
+    {
+        m_next = std::max(m_next + m_pause, std::chrono::steady_clock::now());
+        std::this_thread::sleep_until(m_next);
+    }
+
+private:
+    std::chrono::milliseconds m_pause;
+    std::chrono::steady_clock::time_point m_next;
+};
 
 // The worker's answer to a wait: stop when the user asked to stop.
 class StopRequestWaits : public util::WaitService {
@@ -669,6 +690,7 @@ void Model::runSearchWorker(const WorkerJob& job)
 
     if (job.session != nullptr) {
         LdapSearchMessage message;
+        MessagePace pace(std::chrono::milliseconds(job.pauseMilliseconds));
         for (;;) {
             int type = job.search->next(kResultWaitMilliseconds, message);
             m_background.setLastResult(type);
@@ -685,7 +707,7 @@ void Model::runSearchWorker(const WorkerJob& job)
             if (type == 0)
                 continue;  // nothing yet
             if (job.pauseMilliseconds > 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(job.pauseMilliseconds));
+                pace.pause();
             m_background.incrementProgressCount();
             progressStep();
             if (type == LdapSession::MESSAGE_SEARCH_ENTRY) {

@@ -602,6 +602,7 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
         request.withValues = exporting;
         request.readSubordinates = kind == WorkerKind::Children;
         request.sizeLimit = m_uSizeLimit;
+        request.timeLimitSeconds = m_uTimeLimit;
         if (m_preferences.pageSize > 0 && m_iPagedResults == 1)
             request.pageSize = static_cast<unsigned int>(m_preferences.pageSize);
         search = std::make_shared<LdapPagedSearch>(*session, std::move(request));

@@ -31,6 +31,7 @@ LdapPagedSearch::LdapPagedSearch(LdapSession& session, Request request)
 
 int LdapPagedSearch::start()
 {
+    m_started = std::chrono::steady_clock::now();
     m_bPaged = m_request.pageSize > 0;
     unsigned int size = m_request.pageSize;
     if (m_bPaged && m_request.sizeLimit > 0)
@@ -81,8 +82,18 @@ int LdapPagedSearch::next(int waitMilliseconds, LdapSearchMessage& message)
     if (type != LdapSession::MESSAGE_SEARCH_RESULT)
         return type;
     if (m_state == State::Closing)
-        return finish(message, LDAP_SIZELIMIT_EXCEEDED);
+        return finish(message, m_iClosingCode);
     return pageEnded(message);
+}
+
+int LdapPagedSearch::limitReached() const
+{
+    if (m_request.sizeLimit > 0 && m_uEntries >= m_request.sizeLimit)
+        return LDAP_SIZELIMIT_EXCEEDED;
+    if (m_request.timeLimitSeconds > 0 &&
+        std::chrono::steady_clock::now() - m_started >= std::chrono::seconds(m_request.timeLimitSeconds))
+        return LDAP_TIMELIMIT_EXCEEDED;
+    return LDAP_SUCCESS;
 }
 
 int LdapPagedSearch::pageEnded(LdapSearchMessage& message)
@@ -97,7 +108,8 @@ int LdapPagedSearch::pageEnded(LdapSearchMessage& message)
         return LdapSession::MESSAGE_SEARCH_RESULT;
     } else {
         m_cookie = message.cookie;
-        if (m_request.sizeLimit > 0 && m_uEntries >= m_request.sizeLimit) {
+        m_iClosingCode = limitReached();
+        if (m_iClosingCode != LDAP_SUCCESS) {
             // The caller's limit is reached and the server has more: a page
             // of none ends the paged search on the server.
             m_state = State::Closing;

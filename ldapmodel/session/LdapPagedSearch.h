@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ struct LdapSearchMessage;
 // asked for here when a page ends. The server's limit per search then no
 // longer cuts the read short; the caller's size limit still caps the entries
 // over all pages: a read that reaches it while the server has more closes the
-// paged search on the server and ends with 4 (size limit exceeded).
+// paged search on the server and ends with 4 (size limit exceeded); so does
+// a time limit, checked when a page ends, with 3 (time limit exceeded).
 //
 // Threads: start on one thread, then next and abandon on one thread (the
 // background worker); the session is not shared meanwhile.
@@ -37,6 +39,9 @@ public:
         bool readSubordinates = false;
         // Entries over all pages; 0 = no limit of the caller's.
         unsigned int sizeLimit = 0;
+        // Seconds over all pages (each request also carries the session's
+        // time limit); 0 = none.
+        unsigned int timeLimitSeconds = 0;
         // Entries per page; 0 = one request without the control.
         unsigned int pageSize = 0;
     };
@@ -69,6 +74,8 @@ private:
     // Sends the next request: a page of size entries (with the control), or
     // the whole search without it.
     int send(bool paged, unsigned int size);
+    // The caller's limit the read has reached (4 or 3), 0 when none.
+    int limitReached() const;
     // The final result the caller sees: type 0x65 with code.
     int finish(LdapSearchMessage& message, int code);
     // After the end of one page: the next page, the closing request or the
@@ -80,6 +87,8 @@ private:
     State m_state = State::Reading;
     bool m_bPaged = false;  // the request under way carries the control
     std::string m_cookie;
+    int m_iClosingCode = 0;  // what the read ends with once the paged search is closed
+    std::chrono::steady_clock::time_point m_started;
     int m_iMessageId = 0;
     int m_iRequests = 0;
     unsigned int m_uEntries = 0;

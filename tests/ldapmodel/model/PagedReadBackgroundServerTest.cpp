@@ -200,6 +200,26 @@ TEST_F(PagedReadBackgroundServerTest, SearchAndExportOfTheContainerGetEveryEntry
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+TEST_F(PagedReadBackgroundServerTest, TheTimeLimitCapsTheWholeReadAtTheEndOfAPage)
+{
+    // Pages of 50 taken 10 ms apart end every half second; each request is
+    // quick, so only the whole read can pass the limit of one second.
+    ldapmodel::Preferences preferences = model->getPreferences();
+    preferences.resultPauseMilliseconds = 10;
+    preferences.pageSize = 50;
+    model->setPreferences(preferences);
+    ASSERT_EQ(model->connect(false), 0);
+    model->setTimeLimit(1);
+    gc_ptr<LDAPEntry> big = readBig();
+    ASSERT_NE(big.getObject(), nullptr);
+    const std::size_t read = big->getChildren().size();
+    EXPECT_GE(read, 100u);
+    EXPECT_LE(read, 200u);
+    EXPECT_EQ(read % 50, 0u);
+    EXPECT_TRUE(big->isCutShort());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
 TEST_F(PagedReadBackgroundServerTest, AStopOnTheSecondPageKeepsWhatArrivedAndAbandonsTheSearch)
 {
     ASSERT_EQ(model->connect(false), 0);

@@ -138,7 +138,7 @@ public:
     // ---- background operations -------------------------------------------
     // The three background searches read page by page (the preferences'
     // page size) when the server lists the paged results control in its
-    // root DSE; the size limit caps the entries over all pages.
+    // root DSE; the size and time limits cap the whole read.
     //
     // The children of dn (one level, names and hasSubordinates, which
     // getCurrentSubordinates tells the tree observer). The ldap_search_ext code,

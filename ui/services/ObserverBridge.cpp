@@ -3,11 +3,22 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <mutex>
 #include <utility>
 
 namespace ui {
 
 namespace {
+
+// Qt's event queue hands a posted call over under a lock of its own,
+// which ThreadSanitizer cannot see (Qt is not built for it), so it took
+// what the call carries for a race now and then. A call is posted under
+// this lock and takes it before it reads what it carries.
+std::mutex& handOverMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
 
 // Runs call on the user-interface thread later, unless object is gone by
 // then. Callable from any thread: the copied QPointer is only read there.
@@ -17,9 +28,11 @@ void postToTarget(const QPointer<QObject>& object, Call&& call)
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr || object.isNull())
         return;
+    std::lock_guard<std::mutex> handOver(handOverMutex());
     QMetaObject::invokeMethod(
         application,
         [object, call = std::forward<Call>(call)]() {
+            { std::lock_guard<std::mutex> handedOver(handOverMutex()); }
             if (!object.isNull())
                 call();
         },

@@ -10,11 +10,11 @@ namespace ui {
 
 namespace {
 
-// Qt's event queue hands a posted call over under a lock of its own,
-// which ThreadSanitizer cannot see (Qt is not built for it), so it took
-// what the call carries for a race now and then. A call is posted under
-// this lock and takes it before it reads what it carries.
-std::mutex& handOverMutex()
+// Qt's event queue runs a call after it was posted, but ThreadSanitizer
+// can't see inside Qt and takes the call's reads of what the post wrote for
+// a race. The post holds this mutex and the call takes it first, which
+// shows the order it has anyway.
+std::mutex& handOver()
 {
     static std::mutex mutex;
     return mutex;
@@ -28,11 +28,11 @@ void postToTarget(const QPointer<QObject>& object, Call&& call)
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr || object.isNull())
         return;
-    std::lock_guard<std::mutex> handOver(handOverMutex());
+    std::lock_guard<std::mutex> posting(handOver());
     QMetaObject::invokeMethod(
         application,
         [object, call = std::forward<Call>(call)]() {
-            { std::lock_guard<std::mutex> handedOver(handOverMutex()); }
+            { std::lock_guard<std::mutex> posted(handOver()); }
             if (!object.isNull())
                 call();
         },

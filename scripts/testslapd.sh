@@ -43,6 +43,9 @@ SUFFIX="dc=example,dc=com"
 ADMIN_DN="cn=admin,$SUFFIX"
 ADMIN_PASSWORD="secret"
 READER_DN="cn=reader,$SUFFIX"
+# Bound users other than the administrator get 500 entries per search, and
+# all of them when they page; this one may not page.
+PAGING_REFUSED_DN="uid=user02,ou=People,$SUFFIX"
 
 LOGLEVEL=${TESTSLAPD_LOGLEVEL:-none}
 TIMEOUT=${TESTSLAPD_TIMEOUT:-15}
@@ -218,6 +221,8 @@ olcDbIndex: objectClass eq
 olcLastMod: TRUE
 olcAccess: {0}to attrs=userPassword by anonymous auth by * none
 olcAccess: {1}to * by dn.exact="$READER_DN" read by * read
+olcLimits: {0}dn.exact="$PAGING_REFUSED_DN" size.soft=500 size.hard=500 size.prtotal=disabled
+olcLimits: {1}users size.soft=500 size.hard=500 size.prtotal=unlimited
 
 EOF
 }

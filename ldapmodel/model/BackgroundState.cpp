@@ -59,6 +59,7 @@ void BackgroundState::clear()
     m_iMessageId.store(0);
     m_iLastResult.store(0);
     m_iProgressCount.store(0);
+    m_currentSubordinates.store(Subordinates::Unknown);
     m_bStopRequested.store(false);
     m_bEnding.store(false);
     // Last, so a reader that sees "not running" sees the rest cleared too.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/Subordinates.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -55,6 +57,9 @@ public:
 
     std::wstring getCurrentDN() const;
     void setCurrentDN(const std::wstring& dn);
+    // What the current DN's hasSubordinates said.
+    Subordinates getCurrentSubordinates() const { return m_currentSubordinates.load(); }
+    void setCurrentSubordinates(Subordinates subordinates) { m_currentSubordinates.store(subordinates); }
     std::wstring getBaseDN() const;
     void setBaseDN(const std::wstring& dn);
     std::wstring getFileName() const;
@@ -82,6 +87,7 @@ private:
     std::atomic<int> m_iMessageId{0};
     std::atomic<int> m_iLastResult{0};
     std::atomic<int> m_iProgressCount{0};
+    std::atomic<Subordinates> m_currentSubordinates{Subordinates::Unknown};
 
     mutable std::mutex m_mutex;
     std::wstring m_strCurrentDN;

@@ -15,6 +15,7 @@
 #include "session/LdapErrorReport.h"
 #include "session/LdapModList.h"
 #include "session/LdapResultCode.h"
+#include "session/LdapPagedSearch.h"
 #include "session/LdapSearchMessage.h"
 #include "session/LdapSession.h"
 #include "utilities/MessageBox.h"
@@ -25,6 +26,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -50,6 +52,26 @@ constexpr std::chrono::milliseconds kStopWait(800);
 
 // True on the model's worker thread.
 thread_local bool t_bOnWorker = false;
+
+// The pause between the messages of a background search: each message is
+// taken no sooner than the pause after the one before. The time spent on a
+// message and a sleep's overshoot count toward the next pause, so that they
+// do not add up over many messages; a message that comes late is taken at
+// once and the next one waits its whole pause again.
+class MessagePace {
+public:
+    explicit MessagePace(std::chrono::milliseconds pause)
+        : m_pause(pause), m_next(std::chrono::steady_clock::now()) {}
+    void pause()
+    {
+        m_next = std::max(m_next + m_pause, std::chrono::steady_clock::now());
+        std::this_thread::sleep_until(m_next);
+    }
+
+private:
+    std::chrono::milliseconds m_pause;
+    std::chrono::steady_clock::time_point m_next;
+};
 
 // The worker's answer to a wait: stop when the user asked to stop.
 class StopRequestWaits : public util::WaitService {
@@ -239,6 +261,8 @@ int Model::connect(bool anonymous)
         if (openSession(anonymous) != 0)
             return -1;
         readTop();
+        // Asked here, so that no background read waits for it.
+        offersPagedResults();
         notify(MODEL_UPDATE_ALL);
         m_pSchema = LDAPSchema::getInstance();
         m_pSchema->clear();
@@ -259,6 +283,7 @@ int Model::openSession(bool anonymous)
     m_bLostUntold.store(false);
     session->setLostHandler([this](int code) { onConnectionLost(code); });
     m_pSession = std::move(session);
+    m_iPagedResults = -1;
     m_bConnected = true;
     return 0;
 }
@@ -270,6 +295,7 @@ void Model::closeSession()
     m_pSession.reset();
     m_bConnected = false;
     m_bLostUntold.store(false);
+    m_iPagedResults = -1;
 }
 
 int Model::readTop()
@@ -547,7 +573,27 @@ int Model::readChildren(const std::wstring& dn)
     DIRLOOK_GUARD(L"Model");
     util::TraceScope trace(L"Model::readChildren");
     return startBackgroundSearch(WorkerKind::Children, dn, LdapSession::SCOPE_ONELEVEL, kDefaultFilter,
-                                 {L""}, false);
+                                 {L"hasSubordinates"}, false);
+}
+
+bool Model::offersPagedResults()
+{
+    if (!isConnected())
+        return false;
+    if (m_iPagedResults < 0) {
+        std::vector<gc_ptr<LDAPAttribute>> attributes;
+        bool offered = false;
+        if (m_pSession->readAttributes(L"", {L"supportedControl"}, 0, attributes) == 0) {
+            for (const gc_ptr<LDAPAttribute>& attribute : attributes) {
+                for (const gc_ptr<LDAPAttributeValue>& value : attribute->getValues())
+                    offered = offered || value->toString() == LdapPagedSearch::CONTROL_OID;
+            }
+        }
+        // A read that failed for a lost connection is not the server's answer.
+        if (isConnected())
+            m_iPagedResults = offered ? 1 : 0;
+    }
+    return m_iPagedResults == 1;
 }
 
 int Model::searchSubtree(const std::wstring& base, const std::wstring& filter,
@@ -581,10 +627,26 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     const bool exporting = kind == WorkerKind::Export;
     const std::wstring fileName = exporting ? m_strLdifFileName : std::wstring();
     LdapSession* session = m_pSession.get();
-    int messageId = 0;
+    std::shared_ptr<LdapPagedSearch> search;
     int code = -1;
-    if (session != nullptr && !(exporting && fileName.empty()))
-        code = session->searchAsync(base, scope, filter, attributes, !exporting, m_uSizeLimit, messageId);
+    if (session != nullptr && !(exporting && fileName.empty())) {
+        LdapPagedSearch::Request request;
+        request.base = base;
+        request.scope = scope;
+        request.filter = filter;
+        request.attributes = attributes;
+        // The search dialog wants names; a child read its hasSubordinates.
+        request.attrsOnly = kind == WorkerKind::Subtree;
+        request.withValues = exporting;
+        request.readSubordinates = kind == WorkerKind::Children;
+        request.sizeLimit = m_uSizeLimit;
+        request.timeLimitSeconds = m_uTimeLimit;
+        if (m_preferences.pageSize > 0 && m_iPagedResults == 1)
+            request.pageSize = static_cast<unsigned int>(m_preferences.pageSize);
+        search = std::make_shared<LdapPagedSearch>(*session, std::move(request));
+        code = search->start();
+    }
+    const int messageId = search != nullptr ? search->getMessageId() : 0;
     if (code != 0 && reportStart)
         reportLdapError(code, ldapErrorText(code));
     if (exporting) {
@@ -603,7 +665,8 @@ int Model::startBackgroundSearch(WorkerKind kind, const std::wstring& base, int 
     job.baseDN = base;
     job.fileName = fileName;
     job.session = code == 0 ? session : nullptr;
-    job.messageId = messageId;
+    if (code == 0)
+        job.search = search;
     job.sizeLimit = m_uSizeLimit;
     job.pauseMilliseconds = m_preferences.resultPauseMilliseconds;
     job.asciiOnly = m_preferences.ldifAsciiOnly;
@@ -668,8 +731,9 @@ void Model::runSearchWorker(const WorkerJob& job)
 
     if (job.session != nullptr) {
         LdapSearchMessage message;
+        MessagePace pace(std::chrono::milliseconds(job.pauseMilliseconds));
         for (;;) {
-            int type = job.session->nextResult(job.messageId, exporting, kResultWaitMilliseconds, message);
+            int type = job.search->next(kResultWaitMilliseconds, message);
             m_background.setLastResult(type);
             if (type < 0) {
                 // error, or the connection is gone
@@ -678,19 +742,20 @@ void Model::runSearchWorker(const WorkerJob& job)
                 break;
             }
             if (m_background.takeStopRequest()) {
-                m_iAbandonResult.store(job.session->abandon(job.messageId));
+                m_iAbandonResult.store(job.search->abandon());
                 break;
             }
             if (type == 0)
                 continue;  // nothing yet
             if (job.pauseMilliseconds > 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(job.pauseMilliseconds));
+                pace.pause();
             m_background.incrementProgressCount();
             progressStep();
             if (type == LdapSession::MESSAGE_SEARCH_ENTRY) {
                 if (!message.hasDn)
                     continue;
                 m_background.setCurrentDN(message.dn);
+                m_background.setCurrentSubordinates(message.subordinates);
                 if (job.kind == WorkerKind::Children) {
                     withCachedEntry(parentKey, [&](LDAPEntry& parent) { parent.addChild(message.dn); });
                     treeEntryFound();
@@ -700,7 +765,7 @@ void Model::runSearchWorker(const WorkerJob& job)
                            writeExportedEntry(file, *message.entry) != 0) {
                     // Reported once; the rest of the search is not wanted.
                     m_iLdifResult.store(-1);
-                    m_iAbandonResult.store(job.session->abandon(job.messageId));
+                    m_iAbandonResult.store(job.search->abandon());
                     break;
                 }
             } else if (type == LdapSession::MESSAGE_SEARCH_RESULT) {

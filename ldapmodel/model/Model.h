@@ -24,6 +24,7 @@ class DirectoryReader;
 class LdifChangeRecord;
 class LDAPLdifFile;
 class LDAPSchema;
+class LdapPagedSearch;
 class LdapSession;
 enum class LdapModOperation;
 
@@ -92,8 +93,8 @@ public:
     void setTimeLimit(unsigned int timeLimit);
     unsigned int getTimeLimit() const { return m_uTimeLimit; }
 
-    // Time-outs and the pause between background results; the time-outs
-    // apply to the open session too.
+    // Time-outs, the pause between background results and the page size;
+    // the time-outs apply to the open session too.
     void setPreferences(const Preferences& preferences);
     const Preferences& getPreferences() const { return m_preferences; }
     // The connection was lost and not dropped yet.
@@ -142,7 +143,12 @@ public:
     void clearActiveEntry();
 
     // ---- background operations -------------------------------------------
-    // The children of dn (one level, names only). The ldap_search_ext code,
+    // The three background searches read page by page (the preferences'
+    // page size) when the server lists the paged results control in its
+    // root DSE; the size and time limits cap the whole read.
+    //
+    // The children of dn (one level, names and hasSubordinates, which
+    // getCurrentSubordinates tells the tree observer). The ldap_search_ext code,
     // 0 when another operation was running (it is asked to stop instead), -1
     // when there is no session. The progress observer's finished is called
     // in every case where 0 or a code is returned, including a failed start.
@@ -212,6 +218,11 @@ public:
     bool isStopRequested() const { return m_background.isStopRequested(); }
     int getProgressCount() const { return m_background.getProgressCount(); }
     std::wstring getCurrentDN() const { return m_background.getCurrentDN(); }
+    Subordinates getCurrentSubordinates() const { return m_background.getCurrentSubordinates(); }
+    // The open session's server lists the paged results control in its
+    // root DSE; asked once per connection, when it is made. false while not
+    // connected.
+    bool offersPagedResults();
     BackgroundState& getBackgroundState() { return m_background; }
 
     // ---- restart -----------------------------------------------------------
@@ -310,7 +321,7 @@ private:
         std::wstring baseDN;
         std::wstring fileName;  // Export: the LDIF file
         LdapSession* session = nullptr;  // null when the search did not start
-        int messageId = 0;
+        std::shared_ptr<LdapPagedSearch> search;  // the same
         unsigned int sizeLimit = 0;
         int pauseMilliseconds = 0;
         bool asciiOnly = false;  // Export: LDAPLdifFile::setAsciiOnly
@@ -392,6 +403,7 @@ private:
     Preferences m_preferences;
     bool m_bConnected = false;
     bool m_bAnonymous = false;  // how the last connect bound
+    int m_iPagedResults = -1;   // the session's server offers paging: 1, 0, -1 not asked yet
     int m_iLdifLineWidth = 70;
     std::wstring m_strLdifFileName;
     memorylib::gc_ptr<LDAPEntry> m_pActiveEntry;

@@ -16,6 +16,10 @@ struct Preferences {
     // LDIF exports write every DN and value holding a byte outside
     // printable ASCII in Base64, as other LDIF tools expect.
     bool ldifAsciiOnly = false;
+
+    // Entries per page of a background read from a server that offers
+    // paged results; 0 reads in one request, as without the offer.
+    int pageSize = 500;
 };
 
 } // namespace ldapmodel

@@ -24,6 +24,7 @@
 #include <openldap.h>
 
 #include <fcntl.h>
+#include <strings.h>
 #include <unistd.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -33,6 +34,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <memory>
 
 namespace ldapmodel {
 
@@ -86,6 +88,65 @@ void collectAttributes(LDAP* handle, LDAPMessage* entry, AttributeList& attribut
             attribute->addValue(new LDAPAttributeValue(*value));
         attributes.push_back(attribute);
     }
+}
+
+struct ControlFree {
+    void operator()(LDAPControl* control) const { ldap_control_free(control); }
+};
+struct ControlsFree {
+    void operator()(LDAPControl** controls) const { ldap_controls_free(controls); }
+};
+struct BerFree {
+    void operator()(BerElement* ber) const { ber_free(ber, 1); }
+};
+
+// The paged results control, not critical. libldap encodes no page of
+// none, the request that ends a paged search on the server (RFC 2696):
+// that one is encoded here with liblber.
+int createPageControl(LDAP* handle, unsigned int pageSize, berval& cookie, LDAPControl*& control)
+{
+    if (pageSize > 0)
+        return ldap_create_page_control(handle, static_cast<ber_int_t>(std::min<unsigned int>(pageSize, INT_MAX)),
+                                        &cookie, 0, &control);
+    std::unique_ptr<BerElement, BerFree> ber(ber_alloc_t(LBER_USE_DER));
+    if (ber == nullptr)
+        return LDAP_NO_MEMORY;
+    berval value{};
+    if (ber_printf(ber.get(), "{iO}", static_cast<ber_int_t>(0), &cookie) == -1 ||
+        ber_flatten2(ber.get(), &value, 0) == -1)
+        return LDAP_ENCODING_ERROR;
+    return ldap_control_create(LDAP_CONTROL_PAGEDRESULTS, 0, &value, 1, &control);
+}
+
+// TRUE or FALSE in the entry's hasSubordinates; Unknown without one.
+Subordinates subordinatesOf(LDAP* handle, LDAPMessage* entry)
+{
+    LdapValueList values(ldap_get_values_len(handle, entry, "hasSubordinates"));
+    if (values.isNull() || values.get()[0] == nullptr)
+        return Subordinates::Unknown;
+    const berval* value = values.get()[0];
+    const std::string text(value->bv_val, value->bv_len);
+    if (strcasecmp(text.c_str(), "FALSE") == 0)
+        return Subordinates::None;
+    if (strcasecmp(text.c_str(), "TRUE") == 0)
+        return Subordinates::Some;
+    return Subordinates::Unknown;
+}
+
+// The paged results response among a final result's controls, if any.
+void readPageResponse(LDAP* handle, LDAPControl** controls, LdapSearchMessage& message)
+{
+    LDAPControl* response = controls != nullptr ? ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr)
+                                                : nullptr;
+    if (response == nullptr)
+        return;
+    ber_int_t estimate = 0;
+    berval cookie{};
+    if (ldap_parse_pageresponse_control(handle, response, &estimate, &cookie) != LDAP_SUCCESS)
+        return;
+    LdapMemory owned(cookie.bv_val);
+    message.paged = true;
+    message.cookie.assign(cookie.bv_val != nullptr ? cookie.bv_val : "", cookie.bv_len);
 }
 
 // Hands the result code, with the server's diagnostic message (UTF-8, may
@@ -716,13 +777,43 @@ int LdapSession::searchAsync(const std::wstring& base, int scope, const std::wst
     messageId = 0;
     if (usableHandle() == nullptr)
         return -1;
+    return sendSearch(base, scope, filter, attributes, attrsOnly, sizeLimit, nullptr, messageId);
+}
+
+int LdapSession::searchPageAsync(const std::wstring& base, int scope, const std::wstring& filter,
+                                 const std::vector<std::wstring>& attributes, bool attrsOnly,
+                                 unsigned int sizeLimit, unsigned int pageSize, const std::string& cookie,
+                                 int& messageId)
+{
+    DIRLOOK_GUARD(L"LdapSession");
+    CallScope call(*this);
+    messageId = 0;
+    LDAP* handle = usableHandle();
+    if (handle == nullptr)
+        return -1;
+    berval position{};
+    position.bv_len = cookie.size();
+    position.bv_val = const_cast<char*>(cookie.data());
+    LDAPControl* page = nullptr;
+    const int created = createPageControl(handle, pageSize, position, page);
+    if (created != LDAP_SUCCESS)
+        return noteFailure(ldapResultCode(created));
+    std::unique_ptr<LDAPControl, ControlFree> owned(page);
+    LDAPControl* controls[] = {page, nullptr};
+    return sendSearch(base, scope, filter, attributes, attrsOnly, sizeLimit, controls, messageId);
+}
+
+int LdapSession::sendSearch(const std::wstring& base, int scope, const std::wstring& filter,
+                            const std::vector<std::wstring>& attributes, bool attrsOnly, unsigned int sizeLimit,
+                            LDAPControl** serverControls, int& messageId)
+{
     AttributeNames names(attributes);
     timeval timeLimit{};
     timeLimit.tv_sec = static_cast<time_t>(m_uTimeLimit);
     int id = 0;
     int code = ldapResultCode(ldap_search_ext(
         m_pHandle.get(), util::toUtf8(base).c_str(), scope, util::toUtf8(filter).c_str(), names.get(),
-        attrsOnly ? 1 : 0, nullptr, nullptr, m_uTimeLimit > 0 ? &timeLimit : nullptr,
+        attrsOnly ? 1 : 0, serverControls, nullptr, m_uTimeLimit > 0 ? &timeLimit : nullptr,
         toLibrarySizeLimit(sizeLimit), &id));
     if (code == LDAP_SUCCESS)
         messageId = id;
@@ -730,7 +821,7 @@ int LdapSession::searchAsync(const std::wstring& base, int scope, const std::wst
 }
 
 int LdapSession::nextResult(int messageId, bool withValues, int waitMilliseconds,
-                            LdapSearchMessage& message)
+                            LdapSearchMessage& message, bool readSubordinates)
 {
     DIRLOOK_GUARD(L"LdapSession");
     CallScope call(*this);
@@ -768,10 +859,16 @@ int LdapSession::nextResult(int messageId, bool withValues, int waitMilliseconds
                 collectAttributes(handle, result.get(), found);
                 message.entry->appendUserAttributes(found);
             }
+            if (readSubordinates)
+                message.subordinates = subordinatesOf(handle, result.get());
         }
     } else if (type == LDAP_RES_SEARCH_RESULT) {
         int code = LDAP_SUCCESS;
-        int parsed = ldap_parse_result(handle, result.get(), &code, nullptr, nullptr, nullptr, nullptr, 0);
+        LDAPControl** controls = nullptr;
+        int parsed = ldap_parse_result(handle, result.get(), &code, nullptr, nullptr, nullptr, &controls, 0);
+        std::unique_ptr<LDAPControl*, ControlsFree> ownedControls(controls);
+        if (parsed == LDAP_SUCCESS)
+            readPageResponse(handle, controls, message);
         message.resultCode = noteResult(handle, ldapResultCode(parsed == LDAP_SUCCESS ? code : parsed));
     }
     return type;

@@ -14,6 +14,7 @@
 #include <vector>
 
 struct ldap;
+struct ldapcontrol;
 
 namespace ldapmodel {
 
@@ -164,13 +165,23 @@ public:
     int searchAsync(const std::wstring& base, int scope, const std::wstring& filter,
                     const std::vector<std::wstring>& attributes, bool attrsOnly,
                     unsigned int sizeLimit, int& messageId);
+    // The same with the simple paged results control (RFC 2696, not
+    // critical): pageSize entries at most, continuing where cookie (empty
+    // for the first page) says; a page size of 0 with the last cookie ends
+    // the paged search on the server.
+    int searchPageAsync(const std::wstring& base, int scope, const std::wstring& filter,
+                        const std::vector<std::wstring>& attributes, bool attrsOnly,
+                        unsigned int sizeLimit, unsigned int pageSize, const std::string& cookie,
+                        int& messageId);
     // Takes one message of the search (ldap_result with LDAP_MSG_ONE),
     // waiting at most waitMilliseconds (WAIT_FOREVER: no time-out).
     // Returns the message type (>= 1), 0 when nothing came in time, -1 when
     // the search is over through an error (message.resultCode holds it).
-    // Search entries give their DN, and with withValues an entry with
-    // the user attributes; the final result gives its code.
-    int nextResult(int messageId, bool withValues, int waitMilliseconds, LdapSearchMessage& message);
+    // Search entries give their DN, with withValues an entry with the user
+    // attributes, and with readSubordinates what their hasSubordinates
+    // says; the final result gives its code and any paged results response.
+    int nextResult(int messageId, bool withValues, int waitMilliseconds, LdapSearchMessage& message,
+                   bool readSubordinates = false);
     // ldap_abandon_ext; returns its code.
     int abandon(int messageId);
 
@@ -227,6 +238,11 @@ private:
     // ldap_search_ext (no time limit of its own) and awaitResult.
     int search(const std::wstring& base, int scope, const std::wstring& filter, char** attributes,
                bool attrsOnly, unsigned int sizeLimit, const std::wstring& what, LdapMessage& result);
+    // ldap_search_ext with the stored time limit and the server controls
+    // (may be null). The code; the message id on success.
+    int sendSearch(const std::wstring& base, int scope, const std::wstring& filter,
+                   const std::vector<std::wstring>& attributes, bool attrsOnly, unsigned int sizeLimit,
+                   ldapcontrol** serverControls, int& messageId);
     // send (a libldap call that gives a message id) and awaitResult.
     int request(const std::wstring& what, const std::function<int(ldap*, int*)>& send, LdapMessage& result);
     // Abandons messageId after a time-out or a Stop; a failed abandon

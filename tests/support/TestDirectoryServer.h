@@ -34,7 +34,11 @@ namespace dirtest {
 //      +- cn=printer                      device
 //
 // The empty directory holds the base entry alone; the bare one nothing.
-// The server has no size or time limit of its own.
+// The server has no time limit of its own. The administrator has no size
+// limit either; every other bound user gets at most 500 entries per search
+// (the request's own limit too is capped there), but all of them with the
+// simple paged results control, except uid=user02, who may not page
+// (administrative limit exceeded, 11).
 namespace sample {
 
 inline constexpr char kBaseDn[] = "dc=example,dc=com";

@@ -1,5 +1,6 @@
 #include "dialogs/CDialogSearchRecord.h"
 
+#include "dialogs/ListLineSizer.h"
 #include "faults/FaultGuard.h"
 #include "frame/CMainFrame.h"
 #include "frame/CProgressBar.h"
@@ -51,6 +52,7 @@ CDialogSearchRecord::CDialogSearchRecord(const gc_ptr<Model>& model, QWidget* pa
     m_pResultList = new QListWidget(this);
     m_pResultList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pResultList->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_pLineSizer = std::make_unique<ListLineSizer>(*m_pResultList);
 
     m_pViewModifyButton = new QPushButton(QStringLiteral("&View - Modify"), this);
     m_pRenameButton = new QPushButton(QStringLiteral("&Rename"), this);
@@ -180,7 +182,11 @@ int CDialogSearchRecord::OnSearch()
 void CDialogSearchRecord::onEntryFound(const std::wstring& dn)
 {
     DIRLOOK_GUARD(L"DialogSearchRecord");
-    m_pResultList->addItem(QString::fromStdWString(dn));
+    // Lines that carry their size spare the list laying out every line
+    // again whenever one more arrives.
+    auto* line = new QListWidgetItem(QString::fromStdWString(dn));
+    line->setSizeHint(m_pLineSizer->sizeFor(line->text()));
+    m_pResultList->addItem(line);
     if (selectedRow() != 0)
         m_pResultList->setCurrentRow(0);  // a selection change
     else
@@ -240,6 +246,7 @@ int CDialogSearchRecord::OnRename()
     if (newDN.empty() || text == m_pResultList->item(row)->text())
         return result;
     m_pResultList->item(row)->setText(text);
+    m_pResultList->item(row)->setSizeHint(m_pLineSizer->sizeFor(text));
     m_pResultList->setCurrentRow(row);
     m_iSelectedIndex = row;
     return result;

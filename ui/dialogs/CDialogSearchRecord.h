@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class ListLineSizer;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -97,6 +98,7 @@ private:
     QLineEdit* m_pBaseDNEdit = nullptr;
     QLineEdit* m_pFilterEdit = nullptr;
     QListWidget* m_pResultList = nullptr;
+    std::unique_ptr<ListLineSizer> m_pLineSizer;
     QPushButton* m_pViewModifyButton = nullptr;
     QPushButton* m_pRenameButton = nullptr;
     QPushButton* m_pDeleteButton = nullptr;

@@ -65,7 +65,8 @@ void ObserverBridge::entryFound()
         return;
     ObserverTarget* target = m_pTarget;
     std::wstring dn = m_pModel->getCurrentDN();
-    postToTarget(m_object, [target, dn]() { target->onEntryFound(dn); });
+    const ldapmodel::Subordinates subordinates = m_pModel->getCurrentSubordinates();
+    postToTarget(m_object, [target, dn, subordinates]() { target->onEntryFoundWithSubordinates(dn, subordinates); });
 }
 
 void ObserverBridge::finished()

@@ -22,6 +22,7 @@
 #include "handles/gc_ptr.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
+#include "records/Subordinates.h"
 
 #include <QObject>
 #include <QPointer>
@@ -37,6 +38,13 @@ public:
     virtual void updateFromModel(int kind) { (void)kind; }
     // A background search returned the entry dn.
     virtual void onEntryFound(const std::wstring& dn) { (void)dn; }
+    // The same with what the entry's hasSubordinates said (a child read
+    // asks for it); by default only the DN counts.
+    virtual void onEntryFoundWithSubordinates(const std::wstring& dn, ldapmodel::Subordinates subordinates)
+    {
+        (void)subordinates;
+        onEntryFound(dn);
+    }
     // One more message handled; count is the progress count at that moment.
     virtual void onStep(int count) { (void)count; }
     // The background operation ended.

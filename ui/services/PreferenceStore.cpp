@@ -25,6 +25,8 @@ const std::vector<PreferenceStore::Field>& PreferenceStore::fields()
         {QStringLiteral("ResultPauseMilliseconds"),
          QStringLiteral("Pause between background results, milliseconds, 0 = none"), 0, 1000,
          &P::resultPauseMilliseconds},
+        {QStringLiteral("PageSize"), QStringLiteral("Entries per page of a large read, 0 = no paging"), 0, 100000,
+         &P::pageSize},
     };
     return table;
 }

@@ -701,10 +701,18 @@ int TreeControlView::refreshSelectedNode()
 
 void TreeControlView::onEntryFound(const std::wstring& dn)
 {
+    onEntryFoundWithSubordinates(dn, ldapmodel::Subordinates::Unknown);
+}
+
+void TreeControlView::onEntryFoundWithSubordinates(const std::wstring& dn, ldapmodel::Subordinates subordinates)
+{
     DIRLOOK_GUARD(kSourceFile);
     std::vector<std::wstring> components = DistinguishedName::components(dn);
     std::reverse(components.begin(), components.end());
-    insertComponents(components);
+    QTreeWidgetItem* node = insertComponents(components);
+    // A leaf needs no read to know it has no children.
+    if (node != nullptr && node->childCount() == 0 && subordinates == ldapmodel::Subordinates::None)
+        node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
 // ---- drag and drop -----------------------------------------------------------------

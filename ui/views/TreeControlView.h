@@ -107,8 +107,11 @@ public:
 
     const QIcon& nodeIcon() const { return m_nodeIcon; }
 
-    // ObserverTarget: the model found an entry (user-interface thread).
+    // ObserverTarget: the model found an entry (user-interface thread). A
+    // new node whose entry has nothing below it (hasSubordinates FALSE)
+    // shows no expand button.
     void onEntryFound(const std::wstring& dn) override;
+    void onEntryFoundWithSubordinates(const std::wstring& dn, ldapmodel::Subordinates subordinates) override;
 
     // What a drag of the first item carries: its DN (dnMimeType, and as
     // text) and which view it comes from, so that only this view's nodes

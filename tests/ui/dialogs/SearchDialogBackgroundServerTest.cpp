@@ -3,6 +3,7 @@
 // runs under ThreadSanitizer as well.
 
 #include "dialogs/CDialogSearchRecord.h"
+#include "dialogs/ListLineSizer.h"
 #include "frame/CProgressBar.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "ui/support/DialogTestSupport.h"
@@ -22,6 +23,30 @@ using dialogtest::model;
 using dialogtest::qs;
 using dialogtest::wide;
 using memorylib::gc_ptr;
+
+// ---- lines ----------------------------------------------------------------------
+
+TEST(SearchDialogLines, EachLineCarriesTheSizeTheListWouldMeasure)
+{
+    QListWidget measured;
+    ListLineSizer sizer(measured);
+    const std::vector<QString> texts = {
+        qs(dirtest::sample::kUser01Dn), QString::fromWCharArray(dirtest::sample::kJoseDnWide),
+        QString::fromWCharArray(dirtest::sample::kLukaszDnWide), QStringLiteral("WAVE=To,ou=AVATAR,dc=x"),
+        QString(300, QLatin1Char('m'))};
+    for (const QString& text : texts) {
+        measured.clear();
+        measured.addItem(text);
+        const QSize own = measured.sizeHintForIndex(measured.model()->index(0, 0));
+        // The first line a sizer sees gives it the list's margins.
+        for (const QSize carried : {sizer.sizeFor(text), ListLineSizer(measured).sizeFor(text)}) {
+            EXPECT_EQ(carried.height(), own.height()) << text.toStdString();
+            // Never cut; wider by kerning at most.
+            EXPECT_GE(carried.width(), own.width()) << text.toStdString();
+            EXPECT_LE(carried.width(), own.width() + 8) << text.toStdString();
+        }
+    }
+}
 
 // ---- search -------------------------------------------------------------------
 

@@ -74,27 +74,32 @@ TEST_F(ConnectionLossAndPreferencesTest, PreferencesGoToTheModelAndTheSettingsFi
     EXPECT_EQ(m_model->getPreferences().connectTimeoutSeconds, 10);
     EXPECT_EQ(m_model->getPreferences().operationTimeoutSeconds, 30);
     EXPECT_EQ(m_model->getPreferences().resultPauseMilliseconds, 10);
+    EXPECT_EQ(m_model->getPreferences().pageSize, 500);
 
     m_dialogs.queueDialog([](QDialog& dialog) {
         auto& preferences = dynamic_cast<CDialogPreferences&>(dialog);
         const std::vector<QSpinBox*>& fields = preferences.getFields();
-        ASSERT_EQ(fields.size(), 3u);
+        ASSERT_EQ(fields.size(), 4u);
         EXPECT_EQ(fields[0]->value(), 10);
+        EXPECT_EQ(fields[3]->value(), 500);
         fields[0]->setValue(3);
         fields[1]->setValue(7);
         fields[2]->setValue(0);
+        fields[3]->setValue(0);
         preferences.getOkButton()->click();
     });
     EXPECT_EQ(m_frame->OnViewPreferences(), 0);
     EXPECT_EQ(m_model->getPreferences().connectTimeoutSeconds, 3);
     EXPECT_EQ(m_model->getPreferences().operationTimeoutSeconds, 7);
     EXPECT_EQ(m_model->getPreferences().resultPauseMilliseconds, 0);
+    EXPECT_EQ(m_model->getPreferences().pageSize, 0);
     EXPECT_EQ(m_model->getSession()->getTimeouts().operationSeconds, 7);
     {
         QSettings file(ui::settingsFilePath(), QSettings::IniFormat);
         EXPECT_EQ(file.value("Preferences/ConnectTimeoutSeconds").toInt(), 3);
         EXPECT_EQ(file.value("Preferences/OperationTimeoutSeconds").toInt(), 7);
         EXPECT_EQ(file.value("Preferences/ResultPauseMilliseconds").toInt(), 0);
+        EXPECT_EQ(file.value("Preferences/PageSize").toInt(), 0);
     }
     // A new window starts with what was stored.
     m_model->setPreferences(ldapmodel::Preferences());
@@ -118,11 +123,13 @@ TEST_F(ConnectionLossAndPreferencesTest, PreferencesGoToTheModelAndTheSettingsFi
         file.setValue("Preferences/ConnectTimeoutSeconds", "soon");
         file.setValue("Preferences/OperationTimeoutSeconds", 999999);
         file.setValue("Preferences/ResultPauseMilliseconds", -5);
+        file.setValue("Preferences/PageSize", "");
     }
     const ldapmodel::Preferences loaded = ui::PreferenceStore::load();
     EXPECT_EQ(loaded.connectTimeoutSeconds, 10);
     EXPECT_EQ(loaded.operationTimeoutSeconds, 3600);
     EXPECT_EQ(loaded.resultPauseMilliseconds, 0);
+    EXPECT_EQ(loaded.pageSize, 500);
 }
 
 } // namespace

@@ -82,12 +82,12 @@ void clickLabel(TreeControlView& view, QTreeWidgetItem* node)
 }
 
 // The first components of the children of dn, in the order the server
-// lists them.
+// lists them when asked page by page, as the tree asks.
 QStringList serverChildLabels(const std::wstring& dn)
 {
     std::string output;
     EXPECT_TRUE(dirtest::TestDirectoryServer::shared().runLdapsearch(
-        {"-b", util::toUtf8(dn), "-s", "one", "(objectClass=*)", "1.1"}, output))
+        {"-E", "pr=500/noprompt", "-b", util::toUtf8(dn), "-s", "one", "(objectClass=*)", "1.1"}, output))
         << output;
     QStringList labels;
     for (const std::string& child : dirtest::TestDirectoryServer::ldifDns(output))
@@ -401,21 +401,49 @@ TEST_F(TreeControlViewServer, ClickingANodeOpensItOnceAndMakesItActive)
     EXPECT_TRUE(m_boxes.boxes().empty());
 }
 
+namespace {
+
+// The expand button the view draws for a node.
+bool showsExpandButton(const TreeControlView& view, QTreeWidgetItem* node)
+{
+    return view.model()->hasChildren(view.indexFromItem(node));
+}
+
+} // namespace
+
 TEST_F(TreeControlViewServer, ANodeReadWithoutChildrenLosesItsExpandButton)
+{
+    // A node no children read has told about, such as one a path created.
+    const std::wstring printer = L"cn=printer,ou=Dept," + kBase;
+    QTreeWidgetItem* node = m_view.insertPath(util::reverseCommaList(printer, L","));
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(showsExpandButton(m_view, node));
+
+    clickLabel(m_view, node);
+    node = m_view.findNode(printer);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->childCount(), 0);
+    EXPECT_FALSE(showsExpandButton(m_view, node));
+    // A node with children keeps it.
+    EXPECT_TRUE(showsExpandButton(m_view, m_view.findNode(kBase)));
+}
+
+TEST_F(TreeControlViewServer, ALeafHasNoExpandButtonAndAContainerKeepsIt)
 {
     QTreeWidgetItem* base = openBase();
     ASSERT_NE(base, nullptr);
+    ASSERT_EQ(base->childCount(), dirtest::sample::kBaseChildCount);
+    // Known from the children read alone (hasSubordinates), before either is
+    // opened.
     QTreeWidgetItem* reader = m_view.findNode(L"cn=reader," + kBase);
+    QTreeWidgetItem* people = m_view.findNode(kPeople);
     ASSERT_NE(reader, nullptr);
-    EXPECT_EQ(reader->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
-
-    clickLabel(m_view, reader);
-    reader = m_view.findNode(L"cn=reader," + kBase);
-    ASSERT_NE(reader, nullptr);
+    ASSERT_NE(people, nullptr);
+    EXPECT_FALSE(showsExpandButton(m_view, reader));
+    EXPECT_TRUE(showsExpandButton(m_view, people));
     EXPECT_EQ(reader->childCount(), 0);
-    EXPECT_EQ(reader->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
-    // A node with children keeps it.
-    EXPECT_EQ(m_view.findNode(kBase)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(people->childCount(), 0);
+    EXPECT_EQ(progressWindowsRun(m_dialogs), 1);
 }
 
 TEST_F(TreeControlViewServer, OpeningPeopleListsEveryChildOnce)

@@ -47,9 +47,17 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-FilePtr openFile(const std::wstring& fileName, const char* mode)
+// Exports may hold password values: a file they create is the owner's
+// alone; an existing file keeps the mode it has.
+FilePtr openForAppending(const std::wstring& fileName)
 {
-    return FilePtr(std::fopen(util::toUtf8(fileName).c_str(), mode));
+    const int fd = ::open(util::toUtf8(fileName).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return nullptr;
+    FilePtr file(::fdopen(fd, "ab"));
+    if (file == nullptr)
+        ::close(fd);
+    return file;
 }
 
 // A file opened for reading, closed when it goes out of scope.
@@ -274,7 +282,7 @@ LDAPLdifFile::~LDAPLdifFile() = default;
 
 int LDAPLdifFile::appendToFile(const std::wstring& fileName, const std::string& bytes)
 {
-    FilePtr file = openFile(fileName, "ab");
+    FilePtr file = openForAppending(fileName);
     if (file == nullptr)
         return -1;
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();

@@ -145,14 +145,21 @@ TEST_F(LdifFileTest, AppendKeepsWhatTheFileHolds)
     LDAPLdifFile file(path("out.ldif"));
     ASSERT_EQ(file.appendEntry(entry), 0);
     EXPECT_EQ(readFile(m_directory / "out.ldif"), "dn: cn=test,o=example\ncn: test\n\n");
+    // Exports may hold password values: a new file is the owner's alone.
+    const auto ownerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    EXPECT_EQ(std::filesystem::status(m_directory / "out.ldif").permissions(), ownerOnly);
 
-    // A second export into the same file: both records stay.
+    // A second export into the same file: both records stay, and the mode
+    // the user gave the file.
+    std::filesystem::permissions(m_directory / "out.ldif", ownerOnly | std::filesystem::perms::group_read);
     LDAPLdifFile again(path("out.ldif"));
     again.setLineWidth(70);
     ASSERT_EQ(again.appendEntry(other), 0);
     EXPECT_EQ(readFile(m_directory / "out.ldif"), "dn: cn=test,o=example\ncn: test\n\n"
                                                   "dn: cn=other,o=example\ndescription: " +
                                                       std::string(57, 'd') + "\n " + std::string(43, 'd') + "\n\n");
+    EXPECT_EQ(std::filesystem::status(m_directory / "out.ldif").permissions(),
+              ownerOnly | std::filesystem::perms::group_read);
 }
 
 TEST_F(LdifFileTest, AppendFailsWithoutEntryOrFile)

@@ -4,6 +4,7 @@
 #include "logging/Log.h"
 #include "logging/Trace.h"
 #include "schema/ValueKind.h"
+#include "session/HostLookup.h"
 #include "session/LdapBerElement.h"
 #include "session/LdapBerval.h"
 #include "session/LdapErrorReport.h"
@@ -374,6 +375,28 @@ int LdapSession::awaitResultUntil(int messageId, const std::wstring& what, Clock
     }
 }
 
+int LdapSession::lookUpHost(Clock::time_point deadline)
+{
+    // libldap looks the host up again inside its connect, where no time-out
+    // reaches; a resolver that has just answered answers again at once. A
+    // name it doesn't know is left to libldap to report as it always has.
+    util::WaitScope wait(L"Connecting to " + serverName() + L"...");
+    HostLookup lookup;
+    switch (lookup.run(util::toUtf8(m_strHost), m_iPort, deadline, wait)) {
+    case HostLookup::Outcome::Found:
+    case HostLookup::Outcome::Failed:
+        return LDAP_SUCCESS;
+    case HostLookup::Outcome::TimedOut:
+        break;
+    case HostLookup::Outcome::GivenUp:
+        return ldapResultCode(LDAP_USER_CANCELLED);
+    }
+    const int code = ldapResultCode(LDAP_TIMEOUT);
+    setLastDiagnostic(code, L"The host name " + m_strHost + L" was not found in time.");
+    reportLdapError(code, L"Bind to server");
+    return code;
+}
+
 int LdapSession::openHandle(const std::string& url)
 {
     LDAP* handle = nullptr;
@@ -605,9 +628,11 @@ int LdapSession::connect(const std::wstring& host, int port, const std::wstring&
     const std::string url = "ldap://" + urlHost + ":" + std::to_string(port);
     const Timeouts timeouts = getTimeouts();
     int code = LDAP_SUCCESS;
-    if (m_tls.mode == SecurityMode::None)
-        code = openHandle(url);
-    else
+    if (m_tls.mode == SecurityMode::None) {
+        code = lookUpHost(Clock::now() + std::chrono::seconds(timeouts.connectSeconds));
+        if (code == LDAP_SUCCESS)
+            code = openHandle(url);
+    } else
         code = secureConnection(url, Clock::now() + std::chrono::seconds(timeouts.connectSeconds));
     if (code != LDAP_SUCCESS) {
         m_iConnectResult = code;

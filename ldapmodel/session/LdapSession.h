@@ -219,6 +219,9 @@ private:
     // awaitResult up to a deadline instead of a time-out.
     int awaitResultUntil(int messageId, const std::wstring& what, Clock::time_point deadline,
                          LdapMessage& result);
+    // The host looked up within the deadline before libldap connects to it;
+    // reports a time-out, returns 88 when given up.
+    int lookUpHost(Clock::time_point deadline);
     // ldap_initialize on url and the options every connection has; reports
     // and returns the code (no handle is kept after a failure).
     int openHandle(const std::string& url);

@@ -1,9 +1,9 @@
 #include "session/TcpConnect.h"
 
+#include "session/HostLookup.h"
 #include "utilities/Util.h"
 #include "utilities/WaitService.h"
 
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 namespace ldapmodel {
 
@@ -23,10 +22,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kSlice{50};
-
-struct AddressListDeleter {
-    void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
-};
 
 std::wstring systemText(int error)
 {
@@ -40,21 +35,22 @@ TcpConnect::Outcome TcpConnect::open(const std::string& host, int port, Clock::t
 {
     socket = -1;
     diagnostic.clear();
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int resolved = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
-    if (resolved != 0) {
-        diagnostic = util::fromUtf8(::gai_strerror(resolved));
-        return Outcome::Failed;
-    }
-    std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
-
     util::WaitScope wait(what);
-    for (const addrinfo* address = addresses.get(); address != nullptr; address = address->ai_next) {
-        const int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                address->ai_protocol);
+    HostLookup lookup;
+    switch (lookup.run(host, port, deadline, wait)) {
+    case HostLookup::Outcome::Found:
+        break;
+    case HostLookup::Outcome::Failed:
+        diagnostic = lookup.diagnostic();
+        return Outcome::Failed;
+    case HostLookup::Outcome::TimedOut:
+        return Outcome::TimedOut;
+    case HostLookup::Outcome::GivenUp:
+        return Outcome::GivenUp;
+    }
+
+    for (const HostAddress& address : lookup.addresses()) {
+        const int fd = ::socket(address.family, address.socketType | SOCK_NONBLOCK | SOCK_CLOEXEC, address.protocol);
         if (fd < 0) {
             diagnostic = systemText(errno);
             continue;
@@ -63,7 +59,7 @@ TcpConnect::Outcome TcpConnect::open(const std::string& host, int port, Clock::t
         ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         int error = 0;
-        if (::connect(fd, address->ai_addr, address->ai_addrlen) != 0)
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address.address), address.length) != 0)
             error = errno;
         while (error == EINPROGRESS || error == EINTR) {
             const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());

@@ -73,7 +73,7 @@ int HostLookup::systemResolver(const std::string& host, const std::string& servi
 }
 
 HostLookup::Outcome HostLookup::run(const std::string& host, int port, Clock::time_point deadline,
-                                    util::WaitScope& wait)
+                                    const std::wstring& what)
 {
     m_addresses.clear();
     m_strDiagnostic.clear();
@@ -96,6 +96,7 @@ HostLookup::Outcome HostLookup::run(const std::string& host, int port, Clock::ti
         pending->finished.notify_all();
     }).detach();
 
+    util::WaitScope wait(what);
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(pending->mutex);

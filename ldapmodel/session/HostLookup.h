@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-namespace util {
-class WaitScope;
-}
-
 namespace ldapmodel {
 
 // One address a host name stands for, ready for socket() and connect().
@@ -45,8 +41,10 @@ public:
     HostLookup();
     explicit HostLookup(Resolver resolver);
 
+    // what: the wait's text, for the wait service; a numeric address needs
+    // no wait.
     Outcome run(const std::string& host, int port, std::chrono::steady_clock::time_point deadline,
-                util::WaitScope& wait);
+                const std::wstring& what);
 
     // After Found: every address, in the resolver's order.
     const std::vector<HostAddress>& addresses() const { return m_addresses; }

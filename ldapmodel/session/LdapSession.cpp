@@ -380,9 +380,8 @@ int LdapSession::lookUpHost(Clock::time_point deadline)
     // libldap looks the host up again inside its connect, where no time-out
     // reaches; a resolver that has just answered answers again at once. A
     // name it doesn't know is left to libldap to report as it always has.
-    util::WaitScope wait(L"Connecting to " + serverName() + L"...");
     HostLookup lookup;
-    switch (lookup.run(util::toUtf8(m_strHost), m_iPort, deadline, wait)) {
+    switch (lookup.run(util::toUtf8(m_strHost), m_iPort, deadline, L"Connecting to " + serverName() + L"...")) {
     case HostLookup::Outcome::Found:
     case HostLookup::Outcome::Failed:
         return LDAP_SUCCESS;

@@ -35,9 +35,8 @@ TcpConnect::Outcome TcpConnect::open(const std::string& host, int port, Clock::t
 {
     socket = -1;
     diagnostic.clear();
-    util::WaitScope wait(what);
     HostLookup lookup;
-    switch (lookup.run(host, port, deadline, wait)) {
+    switch (lookup.run(host, port, deadline, what)) {
     case HostLookup::Outcome::Found:
         break;
     case HostLookup::Outcome::Failed:
@@ -49,6 +48,7 @@ TcpConnect::Outcome TcpConnect::open(const std::string& host, int port, Clock::t
         return Outcome::GivenUp;
     }
 
+    util::WaitScope wait(what);
     for (const HostAddress& address : lookup.addresses()) {
         const int fd = ::socket(address.family, address.socketType | SOCK_NONBLOCK | SOCK_CLOEXEC, address.protocol);
         if (fd < 0) {

@@ -83,7 +83,7 @@ TEST(HostLookupBackgroundTest, AddressesAreTakenAtOnceAndNamesAskTheResolver)
         ++asked;
         return HostLookup::systemResolver(host == "directory.example" ? "127.0.0.1" : host, service, found);
     });
-    util::WaitScope wait(L"Connecting...");
+    dirtest::ScriptedWaits waits;
     const auto deadline = Clock::now() + std::chrono::seconds(5);
 
     struct Case {
@@ -95,27 +95,28 @@ TEST(HostLookupBackgroundTest, AddressesAreTakenAtOnceAndNamesAskTheResolver)
                           Case{"directory.example", "127.0.0.1", 1}}) {
         SCOPED_TRACE(c.host);
         asked = 0;
-        ASSERT_EQ(lookup.run(c.host, 389, deadline, wait), HostLookup::Outcome::Found);
+        ASSERT_EQ(lookup.run(c.host, 389, deadline, L"Connecting..."), HostLookup::Outcome::Found);
         ASSERT_EQ(lookup.addresses().size(), 1u);
         EXPECT_EQ(textOf(lookup.addresses()[0]), c.address);
         EXPECT_EQ(portOf(lookup.addresses()[0]), 389);
         EXPECT_EQ(lookup.addresses()[0].socketType, SOCK_STREAM);
         EXPECT_EQ(asked.load(), c.asked);
     }
+    // Only the name waited.
+    EXPECT_EQ(waits.waits(), std::vector<std::wstring>{L"Connecting..."});
 }
 
 TEST(HostLookupBackgroundTest, TheSystemResolverFindsLocalhostAndNamesAnUnknownHost)
 {
     HostLookup lookup;
-    util::WaitScope wait(L"Connecting...");
-    ASSERT_EQ(lookup.run("localhost", 636, Clock::now() + std::chrono::seconds(10), wait), HostLookup::Outcome::Found);
+    ASSERT_EQ(lookup.run("localhost", 636, Clock::now() + std::chrono::seconds(10), L"Connecting..."), HostLookup::Outcome::Found);
     std::vector<std::string> found;
     for (const HostAddress& address : lookup.addresses())
         found.push_back(textOf(address));
     EXPECT_NE(std::find(found.begin(), found.end(), "127.0.0.1"), found.end());
 
     HostLookup refusing([](const std::string&, const std::string&, std::vector<HostAddress>&) { return EAI_NONAME; });
-    EXPECT_EQ(refusing.run("nowhere.invalid", 389, Clock::now() + std::chrono::seconds(10), wait),
+    EXPECT_EQ(refusing.run("nowhere.invalid", 389, Clock::now() + std::chrono::seconds(10), L"Connecting..."),
               HostLookup::Outcome::Failed);
     EXPECT_EQ(refusing.diagnostic(), L"Name or service not known");
     EXPECT_TRUE(refusing.addresses().empty());
@@ -125,9 +126,8 @@ TEST(HostLookupBackgroundTest, AHangingResolverEndsAtTheDeadline)
 {
     HangingResolver server;
     HostLookup lookup(server.resolver());
-    util::WaitScope wait(L"Connecting...");
     const auto start = Clock::now();
-    EXPECT_EQ(lookup.run("directory.example", 389, start + milliseconds(300), wait), HostLookup::Outcome::TimedOut);
+    EXPECT_EQ(lookup.run("directory.example", 389, start + milliseconds(300), L"Connecting..."), HostLookup::Outcome::TimedOut);
     const auto took = Clock::now() - start;
     EXPECT_GE(took, milliseconds(300));
     EXPECT_LT(took, milliseconds(800));
@@ -138,9 +138,8 @@ TEST(HostLookupBackgroundTest, CancelGivesAHangingLookupUpWithinTheSecond)
     HangingResolver server;
     HostLookup lookup(server.resolver());
     dirtest::ScriptedWaits waits(util::WaitAnswer::Cancel, milliseconds(200));
-    util::WaitScope wait(L"Connecting to directory.example:389...");
     const auto start = Clock::now();
-    EXPECT_EQ(lookup.run("directory.example", 389, start + std::chrono::seconds(30), wait),
+    EXPECT_EQ(lookup.run("directory.example", 389, start + std::chrono::seconds(30), L"Connecting to directory.example:389..."),
               HostLookup::Outcome::GivenUp);
     EXPECT_LT(Clock::now() - start, milliseconds(1000));
     EXPECT_EQ(waits.waits(), std::vector<std::wstring>{L"Connecting to directory.example:389..."});

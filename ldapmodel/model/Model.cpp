@@ -596,6 +596,11 @@ bool Model::offersPagedResults()
     return m_iPagedResults == 1;
 }
 
+unsigned int Model::subtreePageSize()
+{
+    return m_preferences.pageSize > 0 && offersPagedResults() ? static_cast<unsigned int>(m_preferences.pageSize) : 0;
+}
+
 int Model::searchSubtree(const std::wstring& base, const std::wstring& filter,
                          const std::vector<std::wstring>& attributes)
 {
@@ -1242,7 +1247,7 @@ int Model::countSubtree(const std::wstring& dn, int& below)
     below = 0;
     if (!ensureConnected())
         return -1;
-    const int code = SubtreeDelete::countBelow(*m_pSession, dn, below);
+    const int code = SubtreeDelete::countBelow(*m_pSession, dn, subtreePageSize(), below);
     if (code != 0 && code != resultcode::SizeLimitExceeded)
         reportLdapError(code, L"Count Entries");
     return code;
@@ -1300,7 +1305,8 @@ int Model::startSubtreeWalk(const std::function<SubtreeOutcome(LdapSession&, con
     }
     LdapSession* session = m_pSession.get();
     const int pause = m_preferences.resultPauseMilliseconds;
-    launchWorker([this, session, pause, walk, forgetDone] {
+    const unsigned int pageSize = subtreePageSize();
+    launchWorker([this, session, pause, pageSize, walk, forgetDone] {
         m_background.resetProgressCount();
         SubtreeHooks hooks;
         hooks.stopRequested = [this] { return m_background.isStopRequested(); };
@@ -1314,6 +1320,7 @@ int Model::startSubtreeWalk(const std::function<SubtreeOutcome(LdapSession&, con
             progressStep();
         };
         hooks.pauseMilliseconds = pause;
+        hooks.pageSize = pageSize;
         SubtreeOutcome outcome = walk(*session, hooks);
         std::lock_guard<std::mutex> lock(m_changesMutex);
         m_subtreeOutcome = std::move(outcome);

@@ -379,6 +379,9 @@ private:
     void stopWorker();
     // After a worker has been joined: the cache forgets what it changed.
     void forgetChangedEntries();
+    // The page size of a subtree walk's searches: the preference when the
+    // server offers paged results, else 0.
+    unsigned int subtreePageSize();
     // Starts walk as the background operation; its outcome is kept for
     // takeSubtreeOutcome.
     // forgetDone: the cache forgets each entry the walk handled (deletes).

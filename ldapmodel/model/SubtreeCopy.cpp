@@ -42,9 +42,9 @@ SubtreeOutcome SubtreeCopy::run()
     };
     // User attributes only: "*" leaves the operational ones out.
     std::vector<memorylib::gc_ptr<LDAPEntry>> found;
-    const int code = m_session.searchEntries(m_strSourceDN,
-                                             m_bWithSubtree ? LdapSession::SCOPE_SUBTREE : LdapSession::SCOPE_BASE,
-                                             L"(objectclass=*)", {L"*"}, false, 0, found);
+    const int code = m_session.searchAllEntries(m_strSourceDN,
+                                                m_bWithSubtree ? LdapSession::SCOPE_SUBTREE : LdapSession::SCOPE_BASE,
+                                                L"(objectclass=*)", {L"*"}, false, m_hooks.pageSize, found);
     if (code == resultcode::UserCancelled) {
         outcome.end = SubtreeOutcome::End::Stopped;
         return outcome;

@@ -33,12 +33,12 @@ SubtreeDelete::SubtreeDelete(LdapSession& session, const std::wstring& rootDN, c
 {
 }
 
-int SubtreeDelete::countBelow(LdapSession& session, const std::wstring& dn, int& below)
+int SubtreeDelete::countBelow(LdapSession& session, const std::wstring& dn, unsigned int pageSize, int& below)
 {
     below = 0;
     std::vector<memorylib::gc_ptr<LDAPEntry>> found;
     const int code =
-        session.searchEntries(dn, LdapSession::SCOPE_SUBTREE, kEveryEntry, kNoAttributes, true, 0, found);
+        session.searchAllEntries(dn, LdapSession::SCOPE_SUBTREE, kEveryEntry, kNoAttributes, true, pageSize, found);
     if (code != resultcode::Success && code != resultcode::SizeLimitExceeded)
         return code;
     // The entry itself comes with the entries below it.
@@ -71,7 +71,8 @@ bool SubtreeDelete::round(SubtreeOutcome& outcome)
     }
     std::vector<memorylib::gc_ptr<LDAPEntry>> found;
     const int code =
-        m_session.searchEntries(m_strRootDN, LdapSession::SCOPE_SUBTREE, kEveryEntry, kNoAttributes, true, 0, found);
+        m_session.searchAllEntries(m_strRootDN, LdapSession::SCOPE_SUBTREE, kEveryEntry, kNoAttributes, true,
+                                   m_hooks.pageSize, found);
     if (code == resultcode::UserCancelled) {
         outcome.end = SubtreeOutcome::End::Stopped;
         return false;

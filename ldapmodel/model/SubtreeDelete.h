@@ -23,8 +23,8 @@ public:
 
     // The entries below dn (dn itself not counted): 0 with below set, 4
     // when the server sent only part of them (below counts those), or the
-    // search's code.
-    static int countBelow(LdapSession& session, const std::wstring& dn, int& below);
+    // search's code. pageSize as in SubtreeHooks.
+    static int countBelow(LdapSession& session, const std::wstring& dn, unsigned int pageSize, int& below);
 
 private:
     // One round; false when the walk is over.

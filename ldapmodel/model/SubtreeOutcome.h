@@ -14,6 +14,9 @@ struct SubtreeHooks {
     std::function<void(const std::wstring& dn)> done;
     // Pause after each entry; 0 for none.
     int pauseMilliseconds = 0;
+    // Entries per page of the walk's searches, for a server that offers
+    // paged results; 0 reads in one request.
+    unsigned int pageSize = 0;
 };
 
 // What a walk over a subtree did.

@@ -12,17 +12,11 @@ namespace ldapmodel {
 
 const wchar_t* const LdapPagedSearch::CONTROL_OID = L"1.2.840.113556.1.4.319";
 
-namespace {
-
-// A server that lists the control may still refuse it for this user or
-// this search.
-bool refusesPaging(int code)
+bool LdapPagedSearch::refusesPaging(int code)
 {
     return code == LDAP_ADMINLIMIT_EXCEEDED || code == LDAP_UNAVAILABLE_CRITICAL_EXTENSION ||
            code == LDAP_UNWILLING_TO_PERFORM;
 }
-
-} // namespace
 
 LdapPagedSearch::LdapPagedSearch(LdapSession& session, Request request)
     : m_session(session), m_request(std::move(request))

@@ -26,6 +26,9 @@ public:
     // The control's object identifier, as the root DSE lists it in
     // supportedControl.
     static const wchar_t* const CONTROL_OID;
+    // A server that lists the control may still refuse it for this user or
+    // this search: the first page's result code then says so.
+    static bool refusesPaging(int code);
 
     struct Request {
         std::wstring base;

@@ -11,6 +11,7 @@
 #include "session/LdapMemory.h"
 #include "session/LdapMessage.h"
 #include "session/LdapModList.h"
+#include "session/LdapPagedSearch.h"
 #include "session/LdapSearchMessage.h"
 #include "session/LdapValueList.h"
 #include "session/ServerCertificateService.h"
@@ -717,12 +718,55 @@ int LdapSession::searchEntries(const std::wstring& base, int scope, const std::w
                       result);
     if (code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED)
         return code;
+    return appendEntries(result, attrsOnly, entries) ? code : -1;
+}
 
+int LdapSession::searchAllEntries(const std::wstring& base, int scope, const std::wstring& filter,
+                                  const std::vector<std::wstring>& attributes, bool attrsOnly,
+                                  unsigned int pageSize, std::vector<memorylib::gc_ptr<LDAPEntry>>& entries)
+{
+    if (pageSize == 0)
+        return searchEntries(base, scope, filter, attributes, attrsOnly, 0, entries);
+    DIRLOOK_GUARD(L"LdapSession");
+    util::TraceScope trace(L"LdapSession::searchAllEntries");
+    CallScope call(*this);
+    std::string cookie;
+    for (;;) {
+        int messageId = 0;
+        int code = searchPageAsync(base, scope, filter, attributes, attrsOnly, 0, pageSize, cookie, messageId);
+        if (code != LDAP_SUCCESS)
+            return code;
+        LdapMessage result;
+        code = awaitResult(messageId, L"Searching " + entryName(base) + L"...", m_iOperationSeconds.load(), result);
+        // Listed, but not for this search: read it in one request.
+        if (cookie.empty() && LdapPagedSearch::refusesPaging(code))
+            return searchEntries(base, scope, filter, attributes, attrsOnly, 0, entries);
+        if (code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED)
+            return code;
+        if (!appendEntries(result, attrsOnly, entries))
+            return -1;
+        LdapSearchMessage page;
+        LDAPControl** controls = nullptr;
+        if (ldap_parse_result(m_pHandle.get(), result.get(), nullptr, nullptr, nullptr, nullptr, &controls, 0) ==
+            LDAP_SUCCESS) {
+            readPageResponse(m_pHandle.get(), controls, page);
+            ldap_controls_free(controls);
+        }
+        if (code != LDAP_SUCCESS || !page.paged || page.cookie.empty())
+            return code;
+        cookie = page.cookie;
+    }
+}
+
+bool LdapSession::appendEntries(LdapMessage& result, bool attrsOnly,
+                                std::vector<memorylib::gc_ptr<LDAPEntry>>& entries)
+{
+    LDAP* handle = m_pHandle.get();
     for (LDAPMessage* entry = ldap_first_entry(handle, result.get()); entry != nullptr;
          entry = ldap_next_entry(handle, entry)) {
         LdapMemory dn(ldap_get_dn(handle, entry));
         if (dn.get() == nullptr)
-            return -1;
+            return false;
         memorylib::gc_ptr<LDAPEntry> record = new LDAPEntry();
         record->setDN(util::fromUtf8(dn.get()));
         if (!attrsOnly) {
@@ -732,7 +776,7 @@ int LdapSession::searchEntries(const std::wstring& base, int scope, const std::w
         }
         entries.push_back(record);
     }
-    return code;
+    return true;
 }
 
 int LdapSession::search(const std::wstring& base, int scope, const std::wstring& filter, char** attributes,

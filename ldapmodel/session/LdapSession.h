@@ -147,6 +147,14 @@ public:
                       const std::vector<std::wstring>& attributes, bool attrsOnly,
                       unsigned int sizeLimit,
                       std::vector<memorylib::gc_ptr<LDAPEntry>>& entries);
+    // searchEntries without a size limit of the caller's, read in pages of
+    // pageSize with the simple paged results control when pageSize is not
+    // 0, so that the server's limit per search doesn't cut it short. A
+    // server that ignores the control answers in one page. Each page is
+    // waited for as one request.
+    int searchAllEntries(const std::wstring& base, int scope, const std::wstring& filter,
+                         const std::vector<std::wstring>& attributes, bool attrsOnly, unsigned int pageSize,
+                         std::vector<memorylib::gc_ptr<LDAPEntry>>& entries);
 
     // Base search of one entry ("objectclass=*") with values; appends the
     // attributes of the entry found that have values, in the server's
@@ -219,6 +227,9 @@ private:
     // awaitResult up to a deadline instead of a time-out.
     int awaitResultUntil(int messageId, const std::wstring& what, Clock::time_point deadline,
                          LdapMessage& result);
+    // Appends the entries of a search result as searchEntries describes;
+    // false when the library gave no DN for one.
+    bool appendEntries(LdapMessage& result, bool attrsOnly, std::vector<memorylib::gc_ptr<LDAPEntry>>& entries);
     // The host looked up within the deadline before libldap connects to it;
     // reports a time-out, returns 88 when given up.
     int lookUpHost(Clock::time_point deadline);

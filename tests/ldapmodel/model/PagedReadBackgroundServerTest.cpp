@@ -246,6 +246,41 @@ TEST_F(PagedReadBackgroundServerTest, AStopOnTheSecondPageKeepsWhatArrivedAndAba
     EXPECT_EQ(big->getChildren().size(), static_cast<std::size_t>(kChildren));
 }
 
+TEST_F(PagedReadBackgroundServerTest, SubtreeWalksCountAndReadTheWholeContainer)
+{
+    ASSERT_EQ(model->connect(false), 0);
+    // The question before a subtree delete counts every entry.
+    int below = 0;
+    EXPECT_EQ(model->countSubtree(wide(kBigDn), below), 0);
+    EXPECT_EQ(below, kChildren);
+
+    // A copy reads the whole subtree before its first add, which this user
+    // may not make.
+    ASSERT_EQ(model->copySubtree(wide(kBigDn), wide(dirtest::sample::kPeopleDn)), 0);
+    model->waitBackground();
+    const ldapmodel::SubtreeOutcome outcome = model->takeSubtreeOutcome();
+    EXPECT_EQ(outcome.end, ldapmodel::SubtreeOutcome::End::Failed);
+    EXPECT_EQ(outcome.total, kChildren + 1);
+    EXPECT_EQ(outcome.code, 50);
+    EXPECT_EQ(outcome.failedDN, wide("ou=Big," + std::string(dirtest::sample::kPeopleDn)));
+
+    // Without paging the count is the server's limit, and says so.
+    ldapmodel::Preferences preferences = model->getPreferences();
+    preferences.pageSize = 0;
+    model->setPreferences(preferences);
+    EXPECT_EQ(model->countSubtree(wide(kBigDn), below), 4);
+    EXPECT_EQ(below, kServerLimit - 1);
+
+    // A user the server lets not page gets its limit too.
+    model->disconnect();
+    model->setPreferences(ldapmodel::Preferences());
+    bindAs(dirtest::sample::kUser02Dn, dirtest::sample::kUser02Password);
+    ASSERT_EQ(model->connect(false), 0);
+    EXPECT_EQ(model->countSubtree(wide(kBigDn), below), 4);
+    EXPECT_EQ(below, kServerLimit - 1);
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
 TEST_F(PagedReadBackgroundServerTest, WithoutPagingTheServersLimitCutsTheReadShortAsBefore)
 {
     // A user the server lets not page although it lists the control, then

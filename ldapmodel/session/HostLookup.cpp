@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -84,7 +85,7 @@ HostLookup::Outcome HostLookup::run(const std::string& host, int port, Clock::ti
     m_addresses.clear();
 
     auto pending = std::make_shared<PendingLookup>();
-    std::thread([pending, resolver = m_resolver, host, service]() {
+    auto resolve = [pending, resolver = m_resolver, host, service]() {
         std::vector<HostAddress> addresses;
         const int code = resolver(host, service, addresses);
         {
@@ -94,7 +95,13 @@ HostLookup::Outcome HostLookup::run(const std::string& host, int port, Clock::ti
             pending->done = true;
         }
         pending->finished.notify_all();
-    }).detach();
+    };
+    try {
+        std::thread(resolve).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the lookup waits as libldap's would.
+        resolve();
+    }
 
     util::WaitScope wait(what);
     for (;;) {

@@ -2,6 +2,7 @@
 // through Model::readChildren and compares the time with the floor set by
 // the 10 ms pause per message.
 
+#include "ldapmodel/support/FinishWaiter.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
 #include "support/TestDirectoryServer.h"
@@ -24,37 +25,6 @@ constexpr double kPauseMilliseconds = 10.0;
 const std::string kParentDn = std::string("ou=bench,") + dirtest::sample::kBaseDn;
 
 using Clock = std::chrono::steady_clock;
-
-class FinishWaiter : public ldapmodel::ModelObserver {
-public:
-    void updateFromModel(int) override {}
-    void entryFound() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_iFound;
-    }
-    void finished() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bFinished = true;
-        m_done.notify_all();
-    }
-    int wait()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_done.wait(lock, [&] { return m_bFinished; });
-        int found = m_iFound;
-        m_bFinished = false;
-        m_iFound = 0;
-        return found;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_bFinished = false;
-    int m_iFound = 0;
-};
 
 bool addChildren(const dirtest::TestDirectoryServer& server)
 {
@@ -91,7 +61,7 @@ int main()
     model.setPassword(util::fromUtf8(dirtest::TestDirectoryServer::adminPassword()));
     if (model.connect(false) != 0)
         return 1;
-    memorylib::gc_ptr<FinishWaiter> waiter = new FinishWaiter();
+    memorylib::gc_ptr<modeltest::FinishWaiter> waiter = new modeltest::FinishWaiter();
     model.setTreeObserver(waiter);
     model.setProgressObserver(waiter);
     const std::wstring parent = util::fromUtf8(kParentDn);

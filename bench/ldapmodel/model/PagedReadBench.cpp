@@ -9,6 +9,7 @@
 //   PagedReadBench [--children N] [--pause-children N] [--memory-entries N]
 //                  [--rounds N]       (0 skips a part)
 
+#include "ldapmodel/support/FinishWaiter.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
 #include "records/LDAPEntry.h"
@@ -80,38 +81,6 @@ std::size_t heapInUse()
     return info.uordblks + info.hblkhd;
 }
 
-// Counts what the worker reports and wakes the waiting thread at the end.
-class FinishWaiter : public ldapmodel::ModelObserver {
-public:
-    void updateFromModel(int) override {}
-    void entryFound() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_iFound;
-    }
-    void finished() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bFinished = true;
-        m_done.notify_all();
-    }
-    int wait()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_done.wait(lock, [&] { return m_bFinished; });
-        const int found = m_iFound;
-        m_bFinished = false;
-        m_iFound = 0;
-        return found;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_bFinished = false;
-    int m_iFound = 0;
-};
-
 struct Comparison {
     const char* what;
     std::vector<double> model;
@@ -150,7 +119,7 @@ ldapmodel::Model& connectedModel(const dirtest::TestDirectoryServer& server, con
 
 // 1. The three reads at pause 0 beside ldapsearch.
 bool compareWithLdapsearch(const dirtest::TestDirectoryServer& server, const Options& options,
-                           FinishWaiter& waiter)
+                           modeltest::FinishWaiter& waiter)
 {
     dirtest::LargeContainer big(server, "Big", options.children);
     std::string error;
@@ -221,7 +190,7 @@ bool compareWithLdapsearch(const dirtest::TestDirectoryServer& server, const Opt
 }
 
 // 2. The children read with the default pause, against its floor.
-bool pauseOverhead(const dirtest::TestDirectoryServer& server, const Options& options, FinishWaiter& waiter)
+bool pauseOverhead(const dirtest::TestDirectoryServer& server, const Options& options, modeltest::FinishWaiter& waiter)
 {
     dirtest::LargeContainer paused(server, "Paused", options.pauseChildren);
     std::string error;
@@ -250,7 +219,7 @@ bool pauseOverhead(const dirtest::TestDirectoryServer& server, const Options& op
 
 // 3. Memory: entries filed in the cache by a one-level read (names only),
 // and a background children read's list of DNs.
-bool memoryPerEntry(const dirtest::TestDirectoryServer& server, const Options& options, FinishWaiter& waiter)
+bool memoryPerEntry(const dirtest::TestDirectoryServer& server, const Options& options, modeltest::FinishWaiter& waiter)
 {
     dirtest::LargeContainer huge(server, "Huge", options.memoryEntries);
     std::string error;
@@ -304,7 +273,7 @@ int main(int argc, char** argv)
         return 1;
     }
     ldapmodel::Model& model = ldapmodel::Model::instance();
-    memorylib::gc_ptr<FinishWaiter> waiter = new FinishWaiter();
+    memorylib::gc_ptr<modeltest::FinishWaiter> waiter = new modeltest::FinishWaiter();
     model.setTreeObserver(waiter);
     model.setSearchObserver(waiter);
     model.setProgressObserver(waiter);

@@ -4,6 +4,7 @@
 // ldapsearch and ldapadd of the same entries, an import of 1,000 modify
 // change records beside ldapmodify.
 
+#include "ldapmodel/support/FinishWaiter.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
 #include "model/SubtreeOutcome.h"
@@ -43,28 +44,6 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
-
-class FinishWaiter : public ldapmodel::ModelObserver {
-public:
-    void updateFromModel(int) override {}
-    void finished() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bFinished = true;
-        m_done.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_done.wait(lock, [&] { return m_bFinished; });
-        m_bFinished = false;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_bFinished = false;
-};
 
 // ou=<name> with kEntries devices, ten under each of kEntries / 10 units.
 std::string subtreeLdif(const std::string& name, const std::string& parent, bool changeRecords)
@@ -140,7 +119,7 @@ int main()
     model.setPreferences(preferences);
     if (model.connect(false) != 0)
         return 1;
-    memorylib::gc_ptr<FinishWaiter> waiter = new FinishWaiter();
+    memorylib::gc_ptr<modeltest::FinishWaiter> waiter = new modeltest::FinishWaiter();
     model.setProgressObserver(waiter);
 
     // 1. Subtree delete, leaves first, beside ldapdelete -r.

@@ -4,6 +4,7 @@
 // worker's first read; how close a connect to a silent listener ends to its
 // time-out; how long a cancelled wait takes to return.
 
+#include "ldapmodel/support/FinishWaiter.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
 #include "session/LdapSession.h"
@@ -44,37 +45,6 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
-
-class FinishWaiter : public ldapmodel::ModelObserver {
-public:
-    void updateFromModel(int) override {}
-    void entryFound() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_iFound;
-    }
-    void finished() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bFinished = true;
-        m_done.notify_all();
-    }
-    int wait()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_done.wait(lock, [&] { return m_bFinished; });
-        const int found = m_iFound;
-        m_bFinished = false;
-        m_iFound = 0;
-        return found;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_bFinished = false;
-    int m_iFound = 0;
-};
 
 bool addChildren(const dirtest::TestDirectoryServer& server)
 {
@@ -145,7 +115,7 @@ int main()
     model.setPreferences(preferences);
     if (model.connect(false) != 0)
         return 1;
-    memorylib::gc_ptr<FinishWaiter> waiter = new FinishWaiter();
+    memorylib::gc_ptr<modeltest::FinishWaiter> waiter = new modeltest::FinishWaiter();
     model.setTreeObserver(waiter);
     model.setProgressObserver(waiter);
     const std::wstring parent = util::fromUtf8(kParentDn);

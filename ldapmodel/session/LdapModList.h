@@ -15,7 +15,7 @@ class LDAPAttributeValue;
 
 enum class LdapModOperation { Add, Delete, Replace };
 
-// Owns a modification list for ldap_add_ext_s / ldap_modify_ext_s: records
+// Owns a modification list for ldap_add_ext / ldap_modify_ext: records
 // of (operation with counted values, attribute type in UTF-8, values). The
 // values are referenced in place and kept alive by the list until it dies.
 class LdapModList {

@@ -137,12 +137,12 @@ public:
     int setTimeLimit(unsigned int seconds);
     unsigned int getTimeLimit() const { return m_uTimeLimit; }
 
-    // ldap_search_ext_s; each entry of the result becomes an LDAPEntry with
-    // its DN and, unless attrsOnly, its attributes as user attributes. An
-    // empty attribute list asks for all user attributes. Returns the search
-    // code: on 0 and on 4 (size limit exceeded) the entries that arrived are
-    // kept; -1 when the library gave no DN for an entry (the entries before
-    // it are kept).
+    // One search, its whole result waited for; each entry of the result
+    // becomes an LDAPEntry with its DN and, unless attrsOnly, its attributes
+    // as user attributes. An empty attribute list asks for all user
+    // attributes. Returns the search code: on 0 and on 4 (size limit
+    // exceeded) the entries that arrived are kept; -1 when the library gave
+    // no DN for an entry (the entries before it are kept).
     int searchEntries(const std::wstring& base, int scope, const std::wstring& filter,
                       const std::vector<std::wstring>& attributes, bool attrsOnly,
                       unsigned int sizeLimit,

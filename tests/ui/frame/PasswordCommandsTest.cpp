@@ -4,6 +4,7 @@
 // what it should. Binds go through ldapwhoami.
 
 #include "dialogs/CDialogCheckPassword.h"
+#include "dialogs/CDialogModifyEntry.h"
 #include "dialogs/CDialogModifyValue.h"
 #include "dialogs/CDialogSetPassword.h"
 #include "frame/CMainFrame.h"
@@ -14,6 +15,7 @@
 #include "ui/support/UiTestSupport.h"
 #include "utilities/Util.h"
 #include "values/PasswordHash.h"
+#include "views/CGridControl.h"
 #include "views/CListEntryAttributes.h"
 
 #include <QComboBox>
@@ -84,6 +86,23 @@ protected:
             if (record()->getItemString(row, 0).compare(name, Qt::CaseInsensitive) == 0)
                 values << record()->getItemString(row, 1);
         }
+        return values;
+    }
+
+    // The same in the modify-entry dialog's grid.
+    QStringList gridValues(const QString& name)
+    {
+        QStringList values;
+        m_dialogs.queueDialog([&](QDialog& dialog) {
+            auto& modify = dynamic_cast<CDialogModifyEntry&>(dialog);
+            const CGridControl& grid = *modify.getGrid();
+            for (int row = 0; row < grid.getRowCount(); ++row) {
+                if (grid.getItemString(row, 0).compare(name, Qt::CaseInsensitive) == 0)
+                    values << grid.getItemString(row, 1);
+            }
+            modify.getButton(0)->click();
+        });
+        EXPECT_EQ(m_frame->OnEntryModify(), 0);
         return values;
     }
 
@@ -165,6 +184,7 @@ TEST_F(PasswordCommandsTest, APasswordSetWithEachSchemeBindsAndCheckAgrees)
         ASSERT_EQ(stored.size(), 1u);
         EXPECT_EQ(stored[0].rfind(PasswordHash::schemePrefix(s.scheme), 0), 0u) << stored[0];
         EXPECT_EQ(recordValues(QStringLiteral("userPassword")), QStringList{s.shown});
+        EXPECT_EQ(gridValues(QStringLiteral("userPassword")), QStringList{s.shown});
         EXPECT_EQ(bindStatus(dn, password), 0);
         EXPECT_EQ(bindStatus(dn, password + "x"), 49);
         EXPECT_EQ(bindStatus(dn, "first-secret"), 49);

@@ -3,6 +3,7 @@
 #include "faults/FaultGuard.h"
 #include "logging/Log.h"
 #include "logging/Trace.h"
+#include "utilities/PrivateFile.h"
 #include "utilities/Util.h"
 
 #include <fcntl.h>
@@ -234,33 +235,6 @@ std::int32_t parsePort(const std::string& word)
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
-// A file that is removed when it goes out of scope, unless kept.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : m_path(std::move(path)) {}
-    ~TemporaryFile()
-    {
-        if (!m_path.empty())
-            ::unlink(m_path.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    void keep() { m_path.clear(); }
-
-private:
-    std::string m_path;
-};
-
-// A mkstemp template in the directory of path: ".<file name>.XXXXXX", which
-// the "*.connectionProperties" pattern never matches.
-std::string temporaryPathFor(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return directory + "." + name + ".XXXXXX";
-}
-
 enum class ValueKind { TextLine, Port, Password, Flag };
 
 // The rest of the line without carriage returns and without its leading
@@ -483,38 +457,24 @@ int ConnectionPropertyFile::save()
     if (!m_strCaCertificate.empty())
         appendLine(content, kCaCertificateKeyAndTabs, m_strCaCertificate);
 
-    // The file holds a clear-text password. It is written whole to a new
-    // owner-only file beside the profile, then renamed over it: a reader
-    // never sees half a profile, and a link at the path is replaced, never
-    // followed.
-    const std::string path = util::toUtf8(m_strFileName);
-    struct stat existing {};
-    if (::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
+    // The file holds a clear-text password: owner-only, replaced whole.
+    const util::PrivateFile::Result written = util::PrivateFile::replace(util::toUtf8(m_strFileName), content);
+    switch (written.step) {
+    case util::PrivateFile::Step::Done:
+        break;
+    case util::PrivateFile::Step::NotRegular:
         return saveFailed(L"is not a regular file", 0);
-    std::string temporary = temporaryPathFor(path);
-    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!file.valid())
-        return saveFailed(L"can't create a file beside it", errno);
-    TemporaryFile cleanup(temporary);
-    if (::fchmod(file.get(), 0600) != 0)  // mkstemp's mode, whatever the umask
-        return saveFailed(L"can't make the file private", errno);
-
-    std::size_t written = 0;
-    while (written < content.size()) {
-        ssize_t count = ::write(file.get(), content.data() + written, content.size() - written);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return saveFailed(L"write error", count < 0 ? errno : ENOSPC);
-        written += static_cast<std::size_t>(count);
+    case util::PrivateFile::Step::Create:
+        return saveFailed(L"can't create a file beside it", written.error);
+    case util::PrivateFile::Step::MakePrivate:
+        return saveFailed(L"can't make the file private", written.error);
+    case util::PrivateFile::Step::Write:
+        return saveFailed(L"write error", written.error);
+    case util::PrivateFile::Step::Close:
+        return saveFailed(L"close error", written.error);
+    case util::PrivateFile::Step::Rename:
+        return saveFailed(L"can't replace the file", written.error);
     }
-    if (::fsync(file.get()) != 0)
-        return saveFailed(L"write error", errno);
-    if (!file.close())
-        return saveFailed(L"close error", errno);
-    if (::rename(temporary.c_str(), path.c_str()) != 0)
-        return saveFailed(L"can't replace the file", errno);
-    cleanup.keep();
     util::Log::getLog(L"ldapmodel")
         ->write(L"ConnectionPropertyFile::save %s host %s", m_strFileName.c_str(),
                 m_strHostName.c_str());

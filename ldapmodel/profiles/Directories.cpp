@@ -150,7 +150,7 @@ bool Directories::createPrivateDirectory(const std::wstring& directory)
     if (path.empty())
         return false;
     // Parents first; each one made here is the owner's alone, as the base
-    // directory specification asks of the data directories.
+    // directory rules (XDG) ask of the data directories.
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         const std::string parent = path.substr(0, slash);

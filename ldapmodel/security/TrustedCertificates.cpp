@@ -2,6 +2,7 @@
 
 #include "logging/Log.h"
 #include "profiles/Directories.h"
+#include "utilities/PrivateFile.h"
 #include "utilities/Util.h"
 
 #include <fcntl.h>
@@ -91,42 +92,6 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
-// Writes content to a new owner-only file beside path, then renames it over
-// path. False with the reason.
-bool replaceFile(const std::string& path, const std::string& content, std::wstring& error)
-{
-    struct stat existing {};
-    if (::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
-        error = L"it is not a regular file";
-        return false;
-    }
-    const std::size_t slash = path.rfind('/');
-    std::string temporary = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".trusted-XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = util::fromUtf8(std::strerror(errno));
-        return false;
-    }
-    bool ok = ::fchmod(fd, 0600) == 0;
-    std::size_t written = 0;
-    while (ok && written < content.size()) {
-        const ssize_t count = ::write(fd, content.data() + written, content.size() - written);
-        if (count < 0 && errno == EINTR)
-            continue;
-        ok = count > 0;
-        if (ok)
-            written += static_cast<std::size_t>(count);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0)
-        return true;
-    error = util::fromUtf8(std::strerror(ok ? errno : (savedErrno != 0 ? savedErrno : ENOSPC)));
-    ::unlink(temporary.c_str());
-    return false;
-}
-
 } // namespace
 
 TrustedCertificates::TrustedCertificates(std::wstring fileName) : m_strFileName(std::move(fileName)) {}
@@ -200,7 +165,10 @@ bool TrustedCertificates::pin(const std::wstring& host, int port, const std::wst
     const std::size_t slash = m_strFileName.rfind(L'/');
     if (slash != std::wstring::npos && slash > 0)
         Directories::createPrivateDirectory(m_strFileName.substr(0, slash));
-    if (!replaceFile(path, content, error)) {
+    const util::PrivateFile::Result written = util::PrivateFile::replace(path, content);
+    if (!written.ok()) {
+        error = written.step == util::PrivateFile::Step::NotRegular ? std::wstring(L"it is not a regular file")
+                                                                     : util::fromUtf8(std::strerror(written.error));
         util::Log::getLog(L"ldapmodel")
             ->write(L"TrustedCertificates: can't write %s: %s", m_strFileName.c_str(), error.c_str());
         return false;

@@ -1,11 +1,14 @@
 #pragma once
 
-// Whole-file reads and writes for tests.
+// Whole-file reads and writes and scratch folders for tests.
+
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 namespace dirtest {
 
@@ -36,5 +39,37 @@ inline std::string crlf(const std::string& text)
     }
     return result;
 }
+
+// A fresh folder under the temporary directory that is the working
+// directory while the object lives; removed with what it holds. path() is
+// empty when it could not be made.
+class ScratchWorkingDirectory {
+public:
+    explicit ScratchWorkingDirectory(const std::string& prefix)
+        : m_previous(std::filesystem::current_path())
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            return;
+        m_path = pattern;
+        std::filesystem::current_path(m_path);
+    }
+    ~ScratchWorkingDirectory()
+    {
+        if (m_path.empty())
+            return;
+        std::filesystem::current_path(m_previous);
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    ScratchWorkingDirectory(const ScratchWorkingDirectory&) = delete;
+    ScratchWorkingDirectory& operator=(const ScratchWorkingDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_previous;
+    std::filesystem::path m_path;
+};
 
 } // namespace dirtest

@@ -7,8 +7,6 @@
 #include "records/LDAPAttribute.h"
 #include "records/LDAPEntry.h"
 #include "utilities/MessageBox.h"
-#include "values/AttributeRoles.h"
-#include "values/PasswordHash.h"
 #include "views/CGridControl.h"
 #include "views/CListEntryAttributes.h"
 
@@ -116,19 +114,14 @@ int CDialogModifyEntry::fill()
         if (attribute.getObject() == nullptr)
             continue;
         const QString name = QString::fromStdWString(attribute->getName());
-        // The record view's rules: the type's syntax or the binary option,
-        // and passwords show their scheme only.
-        const bool binary = CListEntryAttributes::isBinaryAttribute(attribute->getName());
-        const bool password = ldapmodel::isPasswordAttribute(attribute->getName());
+        // The record view's rules.
         for (const gc_ptr<ldapmodel::LDAPAttributeValue>& value : attribute->getValues()) {
             const int row = m_pGrid->setCell(m_pGrid->getRowCount(), 0, name);
             QString text;
-            if (binary)
+            if (value.getObject() != nullptr)
+                text = CListEntryAttributes::cellText(attribute->getName(), *value);
+            else if (CListEntryAttributes::isBinaryAttribute(attribute->getName()))
                 text = binaryNote();
-            else if (value.getObject() != nullptr && password)
-                text = QString::fromStdString(ldapmodel::PasswordHash::maskedText(value->getByteString()));
-            else if (value.getObject() != nullptr)
-                text = QString::fromStdWString(value->toString());
             m_pGrid->setCell(row, 1, text);
         }
     }

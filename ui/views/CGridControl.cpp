@@ -1,8 +1,10 @@
 #include "views/CGridControl.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QToolTip>
 #include <QTreeWidgetItem>
 
 CGridControl::CGridControl(QWidget* parent)
@@ -131,4 +133,23 @@ QIcon CGridControl::createRowIcon()
         painter.drawLine(4, y, 11, y);
     painter.end();
     return QIcon(pixmap);
+}
+
+QString CGridControl::rowToolTip(int)
+{
+    return QString();
+}
+
+bool CGridControl::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QTreeWidget::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.isValid() ? rowToolTip(index.row()) : QString();
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    return true;
 }

@@ -57,6 +57,12 @@ public:
     // same one. Needs the application object.
     static QIcon createRowIcon();
 
+protected:
+    // The tooltip over any cell of row; none by default.
+    virtual QString rowToolTip(int row);
+    // Shows rowToolTip where the pointer rests.
+    bool viewportEvent(QEvent* event) override;
+
 private:
     int m_iColumnCount = 0;  // columns created through insertColumn
     bool m_bClearing = false;  // reset is emptying the list

@@ -13,11 +13,9 @@
 #include "values/ValueToolTip.h"
 
 #include <QContextMenuEvent>
-#include <QHelpEvent>
 #include <QKeySequence>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QToolTip>
 
 #include <cwctype>
 #include <memory>
@@ -70,27 +68,32 @@ int CListEntryAttributes::fill()
     setUpdatesEnabled(false);
     for (const gc_ptr<LDAPAttribute>& attribute : entry->getUserAttributes()) {
         if (attribute.getObject() != nullptr)
-            addAttributeRows(*attribute, true);
+            addAttributeRows(*attribute);
     }
     setUpdatesEnabled(true);
     return 0;
 }
 
-void CListEntryAttributes::addAttributeRows(LDAPAttribute& attribute, bool binaryAsNotice)
+void CListEntryAttributes::addAttributeRows(LDAPAttribute& attribute)
 {
     const QString name = QString::fromStdWString(attribute.getName());
-    const bool binary = binaryAsNotice && isBinaryAttribute(attribute.getName());
-    // Passwords show their scheme only.
-    const bool password = ldapmodel::isPasswordAttribute(attribute.getName());
     for (const auto& value : attribute.getValues()) {
         if (value.getObject() == nullptr)
             continue;
         const int row = setCell(getRowCount(), 0, name);
-        setCell(row, 1, binary     ? binaryNotice()
-                        : password ? QString::fromStdString(
-                                         ldapmodel::PasswordHash::maskedText(value->getByteString()))
-                                   : QString::fromStdWString(value->toString()));
+        setCell(row, 1, cellText(attribute.getName(), *value));
     }
+}
+
+QString CListEntryAttributes::cellText(const std::wstring& attributeName,
+                                       const ldapmodel::LDAPAttributeValue& value)
+{
+    if (isBinaryAttribute(attributeName))
+        return binaryNotice();
+    // Passwords show their scheme only.
+    if (ldapmodel::isPasswordAttribute(attributeName))
+        return QString::fromStdString(ldapmodel::PasswordHash::maskedText(value.getByteString()));
+    return QString::fromStdWString(value.toString());
 }
 
 bool CListEntryAttributes::isBinaryAttribute(const std::wstring& attributeName)
@@ -149,18 +152,9 @@ QString CListEntryAttributes::toolTipForRow(int row)
     return text;
 }
 
-bool CListEntryAttributes::viewportEvent(QEvent* event)
+QString CListEntryAttributes::rowToolTip(int row)
 {
-    if (event->type() != QEvent::ToolTip)
-        return CGridControl::viewportEvent(event);
-    auto* help = static_cast<QHelpEvent*>(event);
-    const QModelIndex index = indexAt(help->pos());
-    const QString text = index.isValid() ? toolTipForRow(index.row()) : QString();
-    if (text.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
-    return true;
+    return toolTipForRow(row);
 }
 
 void CListEntryAttributes::updateFromModel(int)

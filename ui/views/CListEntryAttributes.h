@@ -24,6 +24,9 @@ class CListEntryAttributes : public CGridControl {
 public:
     // Shown instead of each value of an attribute with the binary syntax.
     static const QString& binaryNotice();
+    // What a value's cell shows: the notice for a binary type (isBinaryAttribute),
+    // a password's scheme only, else the value's text.
+    static QString cellText(const std::wstring& attributeName, const ldapmodel::LDAPAttributeValue& value);
 
     // The attribute's values are shown as the notice: its type has a binary
     // syntax, or the description carries the binary option.
@@ -87,12 +90,12 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     // Ctrl+C copies the selected value.
     void keyPressEvent(QKeyEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
+    QString rowToolTip(int row) override;
 
 private:
     CMainFrame* mainFrame() const;
-    // One row per value; binary values as the notice.
-    void addAttributeRows(ldapmodel::LDAPAttribute& attribute, bool binaryAsNotice);
+    // One row per value, each shown as cellText.
+    void addAttributeRows(ldapmodel::LDAPAttribute& attribute);
 
     int m_iSelectedRow = -1;
     int m_iContextRow = -1;

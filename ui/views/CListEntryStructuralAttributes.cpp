@@ -9,8 +9,6 @@
 #include "values/ValueToolTip.h"
 #include "views/CListEntryAttributes.h"
 
-#include <QHelpEvent>
-#include <QToolTip>
 
 using ldapmodel::LDAPAttribute;
 using ldapmodel::LDAPEntry;
@@ -98,16 +96,7 @@ QString CListEntryStructuralAttributes::toolTipForRow(int row) const
                                   notice);
 }
 
-bool CListEntryStructuralAttributes::viewportEvent(QEvent* event)
+QString CListEntryStructuralAttributes::rowToolTip(int row)
 {
-    if (event->type() != QEvent::ToolTip)
-        return CGridControl::viewportEvent(event);
-    auto* help = static_cast<QHelpEvent*>(event);
-    const QModelIndex index = indexAt(help->pos());
-    const QString text = index.isValid() ? toolTipForRow(index.row()) : QString();
-    if (text.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
-    return true;
+    return toolTipForRow(row);
 }

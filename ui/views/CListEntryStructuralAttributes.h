@@ -34,5 +34,5 @@ public:
     QString toolTipForRow(int row) const;
 
 protected:
-    bool viewportEvent(QEvent* event) override;
+    QString rowToolTip(int row) override;
 };

@@ -9,6 +9,7 @@
 //   PagedReadBench [--children N] [--pause-children N] [--memory-entries N]
 //                  [--rounds N]       (0 skips a part)
 
+#include "BenchTiming.h"
 #include "ldapmodel/support/FinishWaiter.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
@@ -39,6 +40,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::millisecondsSince;
+using bench::median;
 
 struct Options {
     int children = 20000;
@@ -50,29 +53,11 @@ struct Options {
 Options parseOptions(int argc, char** argv)
 {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const int value = std::atoi(argv[i + 1]);
-        if (std::strcmp(argv[i], "--children") == 0)
-            options.children = value;
-        else if (std::strcmp(argv[i], "--pause-children") == 0)
-            options.pauseChildren = value;
-        else if (std::strcmp(argv[i], "--memory-entries") == 0)
-            options.memoryEntries = value;
-        else if (std::strcmp(argv[i], "--rounds") == 0)
-            options.rounds = std::max(1, value);
-    }
+    options.children = bench::countOption(argc, argv, "--children", options.children);
+    options.pauseChildren = bench::countOption(argc, argv, "--pause-children", options.pauseChildren);
+    options.memoryEntries = bench::countOption(argc, argv, "--memory-entries", options.memoryEntries);
+    options.rounds = std::max(1, bench::countOption(argc, argv, "--rounds", options.rounds));
     return options;
-}
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 std::size_t heapInUse()

@@ -4,6 +4,7 @@
 // ldapsearch and ldapadd of the same entries, an import of 1,000 modify
 // change records beside ldapmodify.
 
+#include "BenchTiming.h"
 #include "ldapmodel/support/FinishWaiter.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
@@ -32,18 +33,9 @@ constexpr int kRounds = 3;
 const std::string kBase = dirtest::sample::kBaseDn;
 
 using Clock = std::chrono::steady_clock;
+using bench::millisecondsSince;
+using bench::median;
 using dirtest::TestDirectoryServer;
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // ou=<name> with kEntries devices, ten under each of kEntries / 10 units.
 std::string subtreeLdif(const std::string& name, const std::string& parent, bool changeRecords)

@@ -4,6 +4,7 @@
 // worker's first read; how close a connect to a silent listener ends to its
 // time-out; how long a cancelled wait takes to return.
 
+#include "BenchTiming.h"
 #include "ldapmodel/support/FinishWaiter.h"
 #include "model/Model.h"
 #include "model/ModelObserver.h"
@@ -34,17 +35,8 @@ constexpr int kRounds = 5;
 const std::string kParentDn = std::string("ou=bench,") + dirtest::sample::kBaseDn;
 
 using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::millisecondsSince;
+using bench::median;
 
 bool addChildren(const dirtest::TestDirectoryServer& server)
 {

@@ -2,6 +2,7 @@
 // times through LDAPEntry::readFromServer and, beside it, with the same two
 // searches in bare libldap calls; prints both times and their ratio.
 
+#include "BenchTiming.h"
 #include "records/LDAPEntry.h"
 #include "session/LdapSession.h"
 #include "support/TestDirectoryServer.h"
@@ -19,11 +20,7 @@ namespace {
 constexpr int kRounds = 1000;
 
 using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using bench::millisecondsSince;
 
 // One base search and a walk over every value; returns the bytes seen.
 std::size_t bareRead(LDAP* ld, const char* dn, char** attributes)

@@ -8,6 +8,7 @@
 // user pinned (two handshakes: libldap's verification fails, the second one
 // is judged).
 
+#include "BenchTiming.h"
 #include "security/CertificateReview.h"
 #include "security/CertificateTrustService.h"
 #include "session/LdapSession.h"
@@ -33,15 +34,12 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::millisecondsSince;
+using bench::median;
 using dirtest::TestDirectoryServer;
 using ldapmodel::SecurityMode;
 
 constexpr int kConnects = 200;
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 std::string readAll(const std::string& path)
 {
@@ -83,12 +81,6 @@ bool sessionConnect(const TestDirectoryServer& server, SecurityMode mode, const 
                                     util::fromUtf8(TestDirectoryServer::adminPassword()), false) == 0;
     session.disconnect();
     return ok;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double sum(const std::vector<double>& values)

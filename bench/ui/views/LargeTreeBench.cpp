@@ -8,6 +8,7 @@
 //   LargeTreeBench [--children N] [--pause-children N] [--rounds N]
 //                  (0 skips a part)
 
+#include "BenchTiming.h"
 #include "dialogs/CDialogSearchRecord.h"
 #include "model/Model.h"
 #include "support/LargeContainer.h"
@@ -32,6 +33,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::millisecondsSince;
+using bench::median;
 
 struct Options {
     int children = 20000;
@@ -42,27 +45,10 @@ struct Options {
 Options parseOptions(int argc, char** argv)
 {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const int value = std::atoi(argv[i + 1]);
-        if (std::strcmp(argv[i], "--children") == 0)
-            options.children = value;
-        else if (std::strcmp(argv[i], "--pause-children") == 0)
-            options.pauseChildren = value;
-        else if (std::strcmp(argv[i], "--rounds") == 0)
-            options.rounds = std::max(1, value);
-    }
+    options.children = bench::countOption(argc, argv, "--children", options.children);
+    options.pauseChildren = bench::countOption(argc, argv, "--pause-children", options.pauseChildren);
+    options.rounds = std::max(1, bench::countOption(argc, argv, "--rounds", options.rounds));
     return options;
-}
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 bool fail(const char* what, const std::string& detail = std::string())

@@ -6,6 +6,7 @@
 // model's own read, without a view or a progress window, is timed beside it
 // to tell the view's share from the worker's (sleep overshoot, searches).
 
+#include "BenchTiming.h"
 #include "model/Model.h"
 #include "support/TestDirectoryServer.h"
 #include "utilities/Util.h"
@@ -23,6 +24,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::millisecondsSince;
 
 constexpr int kChildren = 1000;
 constexpr double kFloorMilliseconds = kChildren * 10.0;
@@ -44,11 +46,6 @@ double threadCpuMilliseconds()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return now.tv_sec * 1000.0 + now.tv_nsec / 1.0e6;
-}
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 void report(const char* what, double milliseconds, int children, double modelMilliseconds,

@@ -14,8 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +21,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -36,6 +35,7 @@ using ldapmodel::LDAPLdifFile;
 using ldapmodel::Model;
 using memorylib::gc_ptr;
 using modeltest::RecordingObserver;
+using modeltest::StoppingObserver;
 using modeltest::directoryOf;
 using modeltest::serverDns;
 using modeltest::wide;
@@ -95,23 +95,6 @@ std::vector<std::wstring> importedDevices(const TestDirectoryServer& server, con
     return held;
 }
 
-// Asks the model to stop, as the progress window's button does, when the
-// progress count reaches a given value.
-class StoppingObserver : public RecordingObserver {
-public:
-    explicit StoppingObserver(int stopAt) : m_iStopAt(stopAt) {}
-    bool step() override
-    {
-        bool goOn = RecordingObserver::step();
-        if (Model::instance().getProgressCount() == m_iStopAt)
-            Model::instance().requestStop();
-        return goOn;
-    }
-
-private:
-    const int m_iStopAt;
-};
-
 class ModelLdifBackgroundServerTest : public ::testing::Test {
 protected:
     // One server with the base entry alone for the imports; each test
@@ -134,11 +117,8 @@ protected:
         progress = new RecordingObserver();
         model->setProgressObserver(progress);
         // Refused records go to LDIFError.txt in the working directory.
-        std::string pattern = (std::filesystem::temp_directory_path() / "dirlook-modelldif-bg-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        previousDirectory = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
+        directory = scratch.emplace("dirlook-modelldif-bg").path();
+        ASSERT_FALSE(directory.empty());
         boxes.clear();
     }
     void TearDown() override
@@ -148,9 +128,7 @@ protected:
         model->setProgressObserver(gc_ptr<ldapmodel::ModelObserver>());
         model->setLdifFileName(L"");
         model->waitBackground();  // drops the retired observers
-        std::filesystem::current_path(previousDirectory);
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
+        scratch.reset();
     }
 
     std::wstring path(const char* name) const { return (directory / name).wstring(); }
@@ -182,8 +160,8 @@ protected:
     dirtest::ScriptedMessageBoxes boxes;
     Model* model = nullptr;
     gc_ptr<RecordingObserver> progress;
+    std::optional<dirtest::ScratchWorkingDirectory> scratch;
     std::filesystem::path directory;
-    std::filesystem::path previousDirectory;
 };
 
 std::unique_ptr<TestDirectoryServer> ModelLdifBackgroundServerTest::s_target;

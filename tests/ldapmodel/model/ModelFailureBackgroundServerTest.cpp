@@ -16,7 +16,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +25,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,11 +106,8 @@ protected:
         model->setProgressObserver(progress);
         modeltest::mainObserver()->clear();
         // Refused records go to LDIFError.txt in the working directory.
-        std::string pattern = (std::filesystem::temp_directory_path() / "dirlook-failure-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        previousDirectory = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
+        directory = scratch.emplace("dirlook-failure").path();
+        ASSERT_FALSE(directory.empty());
         boxes.clear();
     }
     void TearDown() override
@@ -121,9 +118,7 @@ protected:
         model->setTreeObserver(gc_ptr<ldapmodel::ModelObserver>());
         model->setProgressObserver(gc_ptr<ldapmodel::ModelObserver>());
         model->waitBackground();  // drops the retired observers
-        std::filesystem::current_path(previousDirectory);
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
+        scratch.reset();
     }
 
     static TestDirectoryServer& server() { return TestDirectoryServer::shared(); }
@@ -141,8 +136,8 @@ protected:
     Model* model = nullptr;
     gc_ptr<RecordingObserver> tree;
     gc_ptr<RecordingObserver> progress;
+    std::optional<dirtest::ScratchWorkingDirectory> scratch;
     std::filesystem::path directory;
-    std::filesystem::path previousDirectory;
 };
 
 TEST_F(ModelFailureBackgroundServerTest, StopWithTheServerFrozenBeforeTheFirstReadReturnsWithinASecond)

@@ -16,11 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +31,7 @@ using ldapmodel::Model;
 using ldapmodel::SubtreeOutcome;
 using memorylib::gc_ptr;
 using modeltest::RecordingObserver;
+using modeltest::StoppingObserver;
 using modeltest::wide;
 
 namespace {
@@ -49,22 +49,6 @@ std::string device(const std::string& cn, const std::string& parent, const std::
     return "dn: cn=" + cn + "," + parent + "\nchangetype: add\nobjectClass: device\ncn: " + cn + "\n" +
            (description.empty() ? "" : "description: " + description + "\n") + "\n";
 }
-
-// Stops the operation, as the progress window does, at a progress count.
-class StoppingObserver : public RecordingObserver {
-public:
-    explicit StoppingObserver(int stopAt) : m_iStopAt(stopAt) {}
-    bool step() override
-    {
-        const bool goOn = RecordingObserver::step();
-        if (Model::instance().getProgressCount() == m_iStopAt)
-            Model::instance().requestStop();
-        return goOn;
-    }
-
-private:
-    const int m_iStopAt;
-};
 
 class RestructureBackgroundServerTest : public ::testing::Test {
 protected:
@@ -86,11 +70,8 @@ protected:
         ASSERT_EQ(model->connect(false), 0);
         progress = new RecordingObserver();
         model->setProgressObserver(progress);
-        std::string pattern = (std::filesystem::temp_directory_path() / "dirlook-restructure-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        previousDirectory = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
+        directory = scratch.emplace("dirlook-restructure").path();
+        ASSERT_FALSE(directory.empty());
         boxes.clear();
     }
     void TearDown() override
@@ -100,9 +81,7 @@ protected:
         model->setPreferences(ldapmodel::Preferences());
         model->setProgressObserver(gc_ptr<ldapmodel::ModelObserver>());
         model->waitBackground();
-        std::filesystem::current_path(previousDirectory);
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
+        scratch.reset();
     }
 
     static void add(const std::string& ldif)
@@ -144,8 +123,8 @@ protected:
     dirtest::ScriptedMessageBoxes boxes;
     Model* model = nullptr;
     gc_ptr<RecordingObserver> progress;
+    std::optional<dirtest::ScratchWorkingDirectory> scratch;
     std::filesystem::path directory;
-    std::filesystem::path previousDirectory;
 };
 
 std::unique_ptr<TestDirectoryServer> RestructureBackgroundServerTest::s_server;

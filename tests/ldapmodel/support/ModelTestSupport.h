@@ -128,6 +128,23 @@ private:
     std::vector<std::thread::id> m_callbackThreads;
 };
 
+// Asks the model to stop, as the progress window's button does, when the
+// progress count reaches a given value.
+class StoppingObserver : public RecordingObserver {
+public:
+    explicit StoppingObserver(int stopAt) : m_iStopAt(stopAt) {}
+    bool step() override
+    {
+        const bool goOn = RecordingObserver::step();
+        if (ldapmodel::Model::instance().getProgressCount() == m_iStopAt)
+            ldapmodel::Model::instance().requestStop();
+        return goOn;
+    }
+
+private:
+    const int m_iStopAt;
+};
+
 // The one observer of the model's list for this test program (observers
 // cannot be removed, and only the first one is told).
 inline memorylib::gc_ptr<RecordingObserver>& mainObserver()
